@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the tools need, from Debian's packages.
+# Idempotent: installs only what is missing and does nothing otherwise.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config make
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libcairo2-dev libx11-dev libxtst-dev libfontconfig-dev fonts-dejavu-core
+  libsndfile1-dev
+  xvfb xdotool x11-apps
+  zam-plugins
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
