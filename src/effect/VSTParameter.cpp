@@ -1,0 +1,63 @@
+#include "effect/VSTParameter.h"
+
+#include <cstdio>
+
+namespace {
+
+void writeText(char* text, const std::string& s) {
+  if (std::snprintf(text, VSTParameter::kTextSize, "%s", s.c_str()) < 0) *text = '\0';
+}
+
+void trace(const char* verb, const std::string& name) {
+  std::printf("%s%s\n", verb, name.c_str());
+  std::fflush(stdout);
+}
+
+} // namespace
+
+VSTParameter::VSTParameter(const char* name, const char* label, double initialValue)
+    : value(initialValue), name(name ? name : ""), label(label ? label : "") {
+  trace("create ", this->name);
+}
+
+VSTParameter::~VSTParameter() { trace("destroy ", name); }
+
+void VSTParameter::getLabel(char* text) { writeText(text, label); }
+
+void VSTParameter::getName(char* text) { writeText(text, name); }
+
+void VSTParameter::getDisplay(char* text) {
+  if (std::snprintf(text, kTextSize, "%f", getMappedValue()) < 0) *text = '\0';
+}
+
+double VSTParameter::getMappedValue() { return static_cast<double>(static_cast<float>(value)); }
+
+VSTParameterSlider::VSTParameterSlider(const char* name, const char* label, double initialValue,
+                                       double minValue, double maxValue)
+    : VSTParameter(name, label, initialValue), minValue(minValue), maxValue(maxValue) {}
+
+double VSTParameterSlider::getMappedValue() { return (maxValue - minValue) * value + minValue; }
+
+VSTParameterSwitch::VSTParameterSwitch(const char* name, const char* label,
+                                       const char* const* texts, int numSteps,
+                                       double initialValue)
+    : VSTParameter(name, label, initialValue), numSteps(numSteps < 1 ? 1 : numSteps) {
+  stepTexts.reserve(static_cast<std::size_t>(this->numSteps));
+  for (int i = 0; i < this->numSteps; ++i)
+    stepTexts.emplace_back((texts && i < numSteps && texts[i]) ? texts[i] : "");
+}
+
+VSTParameterSwitch::~VSTParameterSwitch() { stepTexts.clear(); }
+
+int VSTParameterSwitch::stepIndex() const {
+  const double scaled = numSteps * value;
+  // Compare before converting: NaN, negative and huge values must not reach
+  // the integer conversion.
+  if (!(scaled >= 1.0)) return 0;
+  if (scaled >= numSteps) return numSteps - 1;
+  return static_cast<int>(scaled);
+}
+
+void VSTParameterSwitch::getDisplay(char* text) {
+  writeText(text, stepTexts[static_cast<std::size_t>(stepIndex())]);
+}
