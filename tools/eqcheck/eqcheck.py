@@ -223,6 +223,86 @@ def generate_literal(path, texts):
         f.write("\n".join(lines) + "\n")
 
 
+# --- exact identity of the factored form used by the C++ design ------------------------------
+
+def check_factored_form(formulas):
+    """Rebuilds D(s) and N(s) from the grouping the C++ design uses and checks, exactly, that it
+    expands to the twelve coefficients of network.txt."""
+    F = Fraction
+
+    def var(name):
+        return {((name, 1),): F(1)}
+
+    def const(c):
+        return {(): F(c)} if c != 0 else {}
+
+    def add(*ps):
+        r = {}
+        for p in ps:
+            r = poly_add(r, p)
+        return r
+
+    def mul(*ps):
+        r = const(1)
+        for p in ps:
+            r = poly_mul(r, p)
+        return r
+
+    def neg(p):
+        return poly_add({}, p, -1)
+
+    s = var("s")
+    Rhb, Rhc, Rq, Rlb, Rlc = (var(n) for n in ("Rhb", "Rhc", "Rq", "Rlb", "Rlc"))
+    Chb, Lhb, Chc, Clb, Clc = (var(n) for n in ("Chb", "Lhb", "Chc", "Clb", "Clc"))
+    # P(s) = 1 + Chb·(1 + Rhb + Rq)·s + Chb·Lhb·s²
+    P = add(const(1), mul(Chb, add(const(1), Rhb, Rq), s), mul(Chb, Lhb, s, s))
+
+    def branch(beta, gamma, alpha, zeta=0, eta=0, eps=0):
+        # P(s)·(β + (β·Rhc + γ − α·Rhc²)·Chc·s) − Chb·Rhb²·s·(ζ + (ζ·Rhc + η − ε·Rhc²)·Chc·s)
+        q = add(const(beta), mul(add(mul(const(beta), Rhc), const(gamma),
+                                     neg(mul(const(alpha), Rhc, Rhc))), Chc, s))
+        r = add(const(zeta), mul(add(mul(const(zeta), Rhc), const(eta),
+                                     neg(mul(const(eps), Rhc, Rhc))), Chc, s))
+        return add(mul(P, q), neg(mul(Chb, Rhb, Rhb, s, r)))
+
+    D = lambda *a: branch(*[F(x) for x in a])
+    lowA = mul(add(const(1), mul(Rlb, Clb, s)), add(const(1), mul(Rlc, Clc, s)))
+    lowB = mul(Rlc, add(const(1), mul(Rlb, Clb, s)))
+    lowC = mul(Rlb, add(const(1), mul(Rlc, Clc, s)))
+    lowD = mul(Rlb, Rlc)
+    den = add(
+        mul(lowA, D("1520004820003.3", "114000361500247.5", "320000620.0003", "140000440.0003",
+                    "10500033000.0225", "20000.02")),
+        mul(lowB, D("220000220", "16500016500", "20000.02", "20000.02", "1500001.5", "0")),
+        mul(lowC, D("251000640.0003", "18825048000.0225", "21000.02", "12000.02", "900001.5", "1")),
+        mul(lowD, D("31000.02", "2325001.5", "1", "1", "75", "0")))
+
+    def G(beta, gamma, alpha):
+        beta, gamma, alpha = F(beta), F(gamma), F(alpha)
+        return add(const(beta), mul(add(mul(const(beta), Rhc), const(gamma),
+                                        neg(mul(const(alpha), Rhc, Rhc))), Chc, s))
+
+    num = mul(P, add(mul(lowA, G("100000200000.1", "7500015000007.5", "100000200.0001")),
+                     mul(lowC, G("120000320.0002", "9000024000.015", "10000.01")),
+                     mul(lowD, G("10000.01", "750000.75", "0"))))
+
+    def coefficient(p, k):
+        r = {}
+        for m, c in p.items():
+            powers = dict(m)
+            if powers.pop("s", 0) == k:
+                r[tuple(sorted(powers.items()))] = c
+        return r
+
+    ok = True
+    for k in range(6):
+        for name, poly in (("D%d" % k, den), ("N%d" % k, num)):
+            if coefficient(poly, k) != formulas[name]:
+                print("factored form differs from", name)
+                ok = False
+    return ok
+
+
 # --- comparison with the C++ design ------------------------------------------------------------
 
 def build_driver(out_dir):
@@ -267,6 +347,10 @@ def main():
         print("wrote", args.gen_literal)
         return 0
 
+    if not check_factored_form(formulas):
+        return 1
+    print("factored form expands exactly to all twelve coefficients")
+
     rng = random.Random(args.seed)
     sets = [random_components(rng) for _ in range(args.count)]
     with tempfile.TemporaryDirectory() as tmp:
@@ -277,18 +361,21 @@ def main():
     assert len(rows) == len(sets), (len(rows), len(sets))
 
     worst, worst_at = 0.0, None
+    worst_value = 0.0
     failures = 0
     for s, row in zip(sets, rows):
         exact_values = {n: Fraction(s[n]) for n in VARIABLES}
         for name, got in zip(NAMES, row):
             exact, scale = evaluate(formulas[name], exact_values)
             err = float(abs(Fraction(got) - exact) / scale)
+            worst_value = max(worst_value, float(abs(Fraction(got) - exact) / abs(exact)))
             if err > worst:
                 worst, worst_at = err, name
             if err > 1e-12:
                 failures += 1
     print("%d sets x 12 coefficients: worst error %.3g of the term scale (%s), %d over 1e-12"
           % (len(sets), worst, worst_at, failures))
+    print("worst error relative to the coefficient itself: %.3g" % worst_value)
     return 1 if failures else 0
 
 
