@@ -28,7 +28,8 @@ void CubicBaseInterpolator::computeSecondDerivatives() {
     u[i] = (y[i + 1] - y[i]) / (x[i + 1] - x[i]) - (y[i] - y[i - 1]) / (x[i] - x[i - 1]);
     u[i] = (6.0 * u[i] / (x[i + 1] - x[i - 1]) - sigma * u[i - 1]) / p;
   }
-  for (int32_t k = n - 2; k >= 0; --k) y2[k] = y2[k] * y2[k + 1] + u[k];
+  for (int32_t k = n - 2; k >= 0; --k)
+    y2[k] = y2[k] * y2[k + 1] + u[k];
 }
 
 void CubicBaseInterpolator::computeCoefficients() {

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "dsp/tube/HalfBandStage.h"
+
+#include <array>
+#include <cstdint>
+
+// Runs a per-sample processor T at a power-of-two multiple of the host rate: each host sample is
+// interpolated with a polyphase half-band filter, T runs on every high-rate sample, and a second
+// half-band filter decimates back. One up and one down stage per halving, so MaxFactor = 2
+// builds one pair.
+//
+// T offers process(double) -> double, setSampleRate(double high rate in hertz) and
+// clearFilterHistory(); resetTube() and isStateFinite() are used when present.
+//
+// Threads: everything on the audio thread, except construction, setFactor and setSampleRate,
+// which the owner calls while no block is being processed.
+template <class T, uint32_t MaxFactor = 2> class HBOversampler {
+  static_assert(MaxFactor >= 2 && (MaxFactor & (MaxFactor - 1)) == 0,
+                "the maximum factor is a power of two of at least 2");
+
+  static constexpr uint32_t halvings(uint32_t f) { return f <= 1 ? 0 : 1 + halvings(f / 2); }
+
+public:
+  static constexpr uint32_t kMaxFactor = MaxFactor;
+  static constexpr uint32_t kStageCount = halvings(MaxFactor);
+
+  // Starts at the maximum factor and brings the processor to factor x base rate at once, so a
+  // host that processes before announcing its rate runs a design that matches the rate it is
+  // actually run at.
+  HBOversampler(T* processor, double baseSampleRate)
+      : processor(processor), stageCount(kStageCount), factor(MaxFactor),
+        baseSampleRate(baseSampleRate) {
+    processor->setSampleRate(factor * baseSampleRate);
+  }
+
+  virtual ~HBOversampler() = default;
+
+  HBOversampler(const HBOversampler&) = delete;
+  HBOversampler& operator=(const HBOversampler&) = delete;
+
+  // A power of two from 2 to MaxFactor; anything else, and the current factor, change nothing.
+  void setFactor(uint32_t newFactor) {
+    if (newFactor == factor) return;
+    if (newFactor < 2 || newFactor > MaxFactor || (newFactor & (newFactor - 1)) != 0) return;
+    factor = newFactor;
+    processor->setSampleRate(factor * baseSampleRate);
+    resetStages();
+  }
+
+  // Host rate in hertz. The half-band stages keep their state.
+  void setSampleRate(double rate) {
+    baseSampleRate = rate;
+    processor->setSampleRate(factor * baseSampleRate);
+  }
+
+  // One sample at the rate it comes in. Callers pass the current factor and depth 0; deeper
+  // stages are reached by recursion, one halving per level.
+  double process(double x, uint32_t f, uint32_t depth) {
+    double early;
+    double late;
+    upStages[depth].upsample(x, early, late);
+    double c;
+    double e;
+    if (f <= 2 || depth + 1 >= kStageCount) {
+      c = processor->process(early);
+      e = processor->process(late);
+    } else {
+      c = process(early, f / 2, depth + 1);
+      e = process(late, f / 2, depth + 1);
+    }
+    return downStages[depth].downsample(c, e);
+  }
+
+  double process(double x) { return process(x, factor, 0); }
+
+  // Recovery after non-finite output: clears the processor's equalizer history, returns its
+  // tube stage (if any) to its quiescent point and clears every half-band stage. Without the
+  // tube reset a NaN that reached the tube leaves its nodes at a cut-off, run-away state that
+  // never recovers by itself.
+  void reset() {
+    processor->clearFilterHistory();
+    if constexpr (requires(T & p) { p.resetTube(); }) processor->resetTube();
+    resetStages();
+  }
+
+  // True when no half-band state (nor the processor's, if it can tell) holds NaN or infinity.
+  // A non-finite input always lands in the first up stage and stays there until a reset.
+  bool isStateFinite() const {
+    for (uint32_t i = 0; i < kStageCount; ++i) {
+      if (!upStages[i].isStateFinite() || !downStages[i].isStateFinite()) return false;
+    }
+    if constexpr (requires(const T& p) { p.isStateFinite(); }) return processor->isStateFinite();
+    return true;
+  }
+
+  uint32_t getFactor() const { return factor; }
+  uint32_t getStageCount() const { return stageCount; }
+  double getBaseSampleRate() const { return baseSampleRate; }
+  T* getProcessor() const { return processor; }
+
+private:
+  void resetStages() {
+    for (uint32_t i = 0; i < kStageCount; ++i) {
+      upStages[i].reset();
+      downStages[i].reset();
+    }
+  }
+
+  std::array<HalfBandStage, kStageCount> upStages;   // interpolation, stage 0 first
+  std::array<HalfBandStage, kStageCount> downStages; // decimation, stage 0 first
+  T* processor;                                      // not owned
+  uint32_t stageCount;
+  uint32_t factor;
+  double baseSampleRate; // hertz
+};

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "dsp/eq/ORVELFilterSmoothed.h"
+#include "dsp/tube/TubeStage.h"
+
+#include <atomic>
+#include <memory>
+
+// Signal chain of one channel at the oversampled rate: pre-gain, equalizer, negated tube stage,
+// post-gain. Either element can be switched out; the two gains compensate for the level of the
+// elements switched in.
+//
+// Threads: process, setSampleRate, clearFilterHistory and resetTube on the audio thread (through
+// the oversampler); the switch setters and setFilterParameters from any thread. Flags and gains
+// are relaxed atomics: a change acts at the next sample, and one sample may see the new preGain
+// with the old postGain or the reverse.
+class ORVEL {
+public:
+  // Tube stage components: volts, ohms, ohms, ohms, farads, farads.
+  static constexpr double kSupplyVoltage = 250.0;
+  static constexpr double kCathodeResistance = 470.0;
+  static constexpr double kUpperCathodeResistance = 1000.0;
+  static constexpr double kLoadResistance = 4400.0;
+  static constexpr double kBypassCapacitance = 0.00047022;
+  static constexpr double kCouplingCapacitance = 4.7e-6;
+
+  // Compensation gains (linear). +-23.7 dB rounded to six decimals; 0.55 is about -5.19 dB.
+  //   equalizer  tube   preGain   postGain
+  //   on         on     1.0       0.55
+  //   off        on     0.065313  0.55
+  //   on         off    1.0       15.310875
+  //   off        off    1.0       1.0
+  static constexpr double kTubeOutputGain = 0.55;
+  static constexpr double kTubeInputGainWithoutEqualizer = 0.065313;
+  static constexpr double kEqualizerMakeUpGain = 15.310875;
+
+  explicit ORVEL(double sampleRate); // hertz
+  ~ORVEL();
+
+  ORVEL(const ORVEL&) = delete;
+  ORVEL& operator=(const ORVEL&) = delete;
+
+  // Oversampled rate in hertz. Redesigns the equalizer and clears its history; the tube stage
+  // keeps its node voltages.
+  void setSampleRate(double rate);
+
+  // On for a value of at least 0.5, off otherwise (NaN included); then the gains follow.
+  void setEqualizer(double value);
+  void setTubeBuffer(double value);
+
+  // Eight normalised equalizer values in the order Hi Boost, Hi Cut, Hi Boost Freq.,
+  // Hi Cut Freq., Hi Freq. Q, Lo Boost, Lo Cut, Lo Freq; starts a glide towards them.
+  void setFilterParameters(double hiBoost, double hiCut, double hiBoostFreq, double hiCutFreq,
+                           double hiFreqQ, double loBoost, double loCut, double loFreq);
+
+  double process(double x) {
+    x *= preGain.load(std::memory_order_relaxed);
+    // A switched-out element does not run: its history and glide wait where they are.
+    if (equalizerOn.load(std::memory_order_relaxed)) x = filter->tick(x);
+    // The common-cathode lower triode inverts; the sign change keeps the chain non-inverting.
+    if (tubeBufferOn.load(std::memory_order_relaxed)) x = -tube->process(x);
+    return x * postGain.load(std::memory_order_relaxed);
+  }
+
+  // Zeroes the equalizer's input and output histories; coefficients, glide and tube stage stay.
+  void clearFilterHistory();
+
+  // Returns the tube stage to its zero-input operating point. Needed after non-finite input:
+  // NaN reaches the tube as a grid voltage the tables read as a cut-off lower triode, so the
+  // stage keeps producing finite but meaningless values (the upper cathode runs away and the
+  // output sits at a constant of about -250) instead of recovering on its own.
+  void resetTube();
+
+  // True when neither the equalizer's histories nor the tube stage's nodes hold NaN or infinity.
+  bool isStateFinite() const;
+
+  void updateGains();
+
+  bool isEqualizerOn() const { return equalizerOn.load(std::memory_order_relaxed); }
+  bool isTubeBufferOn() const { return tubeBufferOn.load(std::memory_order_relaxed); }
+  double getPreGain() const { return preGain.load(std::memory_order_relaxed); }
+  double getPostGain() const { return postGain.load(std::memory_order_relaxed); }
+  ORVELFilterSmoothed& getFilter() { return *filter; }
+  const ORVELFilterSmoothed& getFilter() const { return *filter; }
+  TubeStage& getTube() { return *tube; }
+  const TubeStage& getTube() const { return *tube; }
+
+private:
+  std::unique_ptr<ORVELFilterSmoothed> filter;
+  std::unique_ptr<TubeStage> tube;
+  std::atomic<bool> equalizerOn{true};
+  std::atomic<bool> tubeBufferOn{true};
+  std::atomic<double> postGain{1.0};
+  std::atomic<double> preGain{1.0};
+};

@@ -1,0 +1,274 @@
+#include "dsp/tube/TubeStage.h"
+
+#include "ReferenceTube.h"
+#include "TestSignals.h"
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr double kRate = 88200.0;
+
+TubeStage makeStage(double rate = kRate) {
+  return TubeStage(250.0, 470.0, 1000.0, 4400.0, 0.00047022, 4.7e-6, rate);
+}
+
+std::vector<double> run(TubeStage& stage, const std::vector<double>& in) {
+  std::vector<double> out(in.size());
+  for (size_t i = 0; i < in.size(); ++i)
+    out[i] = stage.process(in[i]);
+  return out;
+}
+
+// Currents leaving each node (amperes) for node voltages t, u, v, r after one sample from the
+// stage's stored state at rate `rate`.
+struct Residuals {
+  double f[4];
+};
+Residuals residualsAt(const TubeStage& s, double x, double t, double u, double v, double r,
+                      double tn, double vn, double rn, double hb, double hc, double rate) {
+  const double m = 2.0 * s.getBypassCapacitance() * rate;
+  const double l = 2.0 * s.getCouplingCapacitance() * rate;
+  const double w1 = u * TubeStage::kInverseMu + x - t;
+  const double w2 = s.getSupplyVoltage() * TubeStage::kInverseMu + u - v;
+  const double i1 = s.getCurrentTable().evaluate(1.5 * w1);
+  const double i2 = s.getCurrentTable().evaluate(1.5 * w2);
+  const double ga = s.getUpperCathodeConductance();
+  return {{m * (t - tn) - hb + s.getCathodeConductance() * t - i1, ga * (v - u) - i1,
+           l * ((v - vn) - (r - rn)) - hc + ga * (v - u) - i2,
+           l * ((v - vn) - (r - rn)) - hc - s.getLoadConductance() * r}};
+}
+
+TEST(TubeStage, QuiescentPointSatisfiesTheCircuitEquations) {
+  const TubeStage s = makeStage();
+  const double t = TubeStage::kQuiescentLowerCathode, u = TubeStage::kQuiescentLowerPlate,
+               v = TubeStage::kQuiescentUpperCathode, r = TubeStage::kQuiescentOutput;
+  const Residuals res = residualsAt(s, 0.0, t, u, v, r, t, v, r, 0.0, 0.0, kRate);
+  for (double f : res.f)
+    EXPECT_LT(std::fabs(f), 1e-13) << f; // amperes, against ~6.5 mA
+  // Both triodes carry the same current, about 6.53 mA.
+  const double lower = s.getCurrentTable().evaluate(1.5 * (u * TubeStage::kInverseMu - t));
+  const double upper = s.getCurrentTable().evaluate(1.5 * (250.0 * TubeStage::kInverseMu + u - v));
+  EXPECT_NEAR(lower, 6.53e-3, 0.005e-3);
+  EXPECT_NEAR(upper, lower, 1e-13);
+}
+
+TEST(TubeStage, TablesFollowTheTriodeLaw) {
+  const TubeStage s = makeStage();
+  const double G = TubeStage::kCurrentScale;
+  // I(w) = G (ln(1 + e^(1.5 w)) / 1.5)^1.456 and its derivative, written independently.
+  auto current = [&](double w) { return G * std::pow(std::log1p(std::exp(1.5 * w)) / 1.5, 1.456); };
+  auto derivative = [&](double w) {
+    const double e = std::exp(1.5 * w);
+    return G * 1.456 * std::pow(std::log1p(e) / 1.5, 0.456) * e / (1.0 + e);
+  };
+  // At the knots (current: every 2/3 V of drive, slope: every volt) the values are the law.
+  for (double w = -4.0; w <= 40.0; w += 2.0) {
+    EXPECT_NEAR(s.getCurrentTable().evaluate(1.5 * w), current(w), 1e-12 * current(w)) << w;
+    EXPECT_NEAR(-s.getSlopeTable().evaluate(w), derivative(w), 1e-12 * derivative(w)) << w;
+  }
+  // Between knots, above deep cut-off, the splines stay within 1 % of the law.
+  for (double w : {-1.0, -0.2, 0.1, 0.5, 2.3, 5.0, 10.7, 30.0}) {
+    EXPECT_NEAR(s.getCurrentTable().evaluate(1.5 * w), current(w), 0.01 * current(w)) << w;
+    EXPECT_NEAR(-s.getSlopeTable().evaluate(w), derivative(w), 0.01 * derivative(w)) << w;
+  }
+  // Saturation above the last knots: the current is constant from w = 42 V (about 1.268 A),
+  // the slope from w = 127 V.
+  EXPECT_NEAR(s.getCurrentTable().evaluate(1.5 * 42.0), 1.268, 0.001);
+  EXPECT_EQ(s.getCurrentTable().evaluate(1.5 * 50.0), s.getCurrentTable().evaluate(63.0));
+  EXPECT_EQ(s.getSlopeTable().evaluate(500.0), s.getSlopeTable().evaluate(127.0));
+}
+
+// The solver reads packed copies of the tables; they must be the same functions bit for bit.
+TEST(TubeStage, PackedTablesEqualTheInterpolators) {
+  const TubeStage s = makeStage();
+  testsignals::Noise noise(7);
+  std::vector<double> args = {-1e300,
+                              -200.0,
+                              -128.0,
+                              -64.0,
+                              -0.0,
+                              0.0,
+                              63.0,
+                              126.999,
+                              127.0,
+                              1e300,
+                              std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::infinity()};
+  for (int i = 0; i < 20000; ++i)
+    args.push_back(150.0 * noise.next());
+  for (double a : args) {
+    const double expectedCurrent = s.getCurrentTable().evaluate(a);
+    const double expectedSlope = s.getSlopeTable().evaluate(a);
+    EXPECT_EQ(s.currentAt(a), expectedCurrent) << a;
+    EXPECT_EQ(s.slopeAt(a), expectedSlope) << a;
+  }
+}
+
+TEST(TubeStage, StaysAtRestWithOneNewtonStepPerSample) {
+  TubeStage s = makeStage();
+  double worst = 0.0;
+  for (int i = 0; i < 88200; ++i) {
+    worst = std::max(worst, std::fabs(s.process(0.0)));
+    ASSERT_EQ(s.lastStepCount(), 1) << "sample " << i;
+  }
+  EXPECT_LT(worst, 1e-11);
+}
+
+TEST(TubeStage, SmallSineGainIsAbout28AndInverted) {
+  TubeStage s = makeStage();
+  const auto in = testsignals::sine(static_cast<size_t>(kRate * 0.4), 0.01, 1000.0, kRate);
+  const auto out = run(s, in);
+  // Settled after 100 ms; measure over 300 whole periods of 1 kHz.
+  const size_t from = static_cast<size_t>(kRate * 0.1),
+               to = from + static_cast<size_t>(kRate * 0.3);
+  const auto inTone = testsignals::toneOf(in, from, to, 1000.0, kRate);
+  const auto outTone = testsignals::toneOf(out, from, to, 1000.0, kRate);
+  EXPECT_NEAR(outTone.amplitude / inTone.amplitude, 28.5, 0.05);
+  double phase = std::remainder(outTone.phase - inTone.phase, 2.0 * std::numbers::pi);
+  EXPECT_NEAR(std::fabs(phase), std::numbers::pi, 0.02); // opposite phase, within ~1 degree
+}
+
+TEST(TubeStage, LargeSineClipsAsymmetrically) {
+  TubeStage s = makeStage();
+  const auto in = testsignals::sine(static_cast<size_t>(kRate * 0.5), 5.0, 1000.0, kRate);
+  const auto out = run(s, in);
+  double positive = 0.0, negative = 0.0;
+  for (size_t i = static_cast<size_t>(kRate * 0.3); i < out.size(); ++i) {
+    const double y = -out[i]; // as the core delivers it
+    positive = std::max(positive, y);
+    negative = std::min(negative, y);
+  }
+  EXPECT_GT(-negative, 1.2 * positive) << "positive peak " << positive << ", negative " << negative;
+}
+
+// A rate change keeps the node voltages and history currents and changes only the capacitor
+// companion conductances: the next sample is the one a fresh solve at the new rate gives from
+// the same state.
+TEST(TubeStage, RateChangeKeepsTheNodeVoltages) {
+  TubeStage s = makeStage(88200.0);
+  ReferenceTube ref(88200.0);
+  const auto in = testsignals::pinkNoise(4000, 2.0, 11);
+  for (double x : in) {
+    s.process(x);
+    ref.process(x);
+  }
+  const double nodes[4] = {s.getLowerCathodeVoltage(), s.getLowerPlateVoltage(),
+                           s.getUpperCathodeVoltage(), s.getOutputVoltage()};
+  s.setSampleRate(96000.0);
+  EXPECT_EQ(s.getSampleRate(), 96000.0);
+  EXPECT_EQ(s.getLowerCathodeVoltage(), nodes[0]);
+  EXPECT_EQ(s.getLowerPlateVoltage(), nodes[1]);
+  EXPECT_EQ(s.getUpperCathodeVoltage(), nodes[2]);
+  EXPECT_EQ(s.getOutputVoltage(), nodes[3]);
+  ref.sampleRate = 96000.0;
+  for (int i = 0; i < 2000; ++i) {
+    const double x = 2.0 * std::sin(0.01 * i);
+    ASSERT_NEAR(s.process(x), ref.process(x), 1e-9) << i;
+  }
+}
+
+// The optimised solver against the plain transcription over a few seconds of varied signals.
+TEST(TubeStage, MatchesTheReferenceSolver) {
+  struct Signal {
+    const char* name;
+    std::vector<double> samples;
+  };
+  const size_t second = static_cast<size_t>(kRate);
+  std::vector<Signal> signals;
+  signals.push_back({"silence", std::vector<double>(second / 4, 0.0)});
+  signals.push_back({"sine 0.01 V 1 kHz", testsignals::sine(second / 2, 0.01, 1000.0, kRate)});
+  signals.push_back({"sine 1 V 100 Hz", testsignals::sine(second / 2, 1.0, 100.0, kRate)});
+  signals.push_back({"sine 5 V 3 kHz", testsignals::sine(second / 2, 5.0, 3000.0, kRate)});
+  signals.push_back({"sine 12 V 40 Hz", testsignals::sine(second / 2, 12.0, 40.0, kRate)});
+  signals.push_back({"pink noise 0.5 V", testsignals::pinkNoise(second / 2, 0.5, 1)});
+  signals.push_back({"pink noise 4 V", testsignals::pinkNoise(second / 2, 4.0, 2)});
+  {
+    testsignals::Noise n(3);
+    std::vector<double> white(second / 2);
+    for (double& x : white)
+      x = 3.0 * n.next();
+    signals.push_back({"white noise 3 V", white});
+  }
+  {
+    std::vector<double> steps(second / 4);
+    for (size_t i = 0; i < steps.size(); ++i)
+      steps[i] = ((i / 2000) % 2) ? 8.0 : -8.0;
+    signals.push_back({"square 8 V", steps});
+  }
+
+  TubeStage s = makeStage();
+  ReferenceTube ref(kRate);
+  double worst = 0.0;
+  long stepsFast = 0, stepsRef = 0, samples = 0;
+  for (const Signal& sig : signals) {
+    double worstHere = 0.0;
+    for (double x : sig.samples) {
+      const double a = s.process(x);
+      const double b = ref.process(x);
+      worstHere = std::max(worstHere, std::fabs(a - b));
+      stepsFast += s.lastStepCount();
+      stepsRef += ref.steps;
+      ++samples;
+    }
+    EXPECT_LE(worstHere, 1e-9) << sig.name;
+    worst = std::max(worst, worstHere);
+  }
+  EXPECT_LE(std::fabs(s.getLowerCathodeVoltage() - ref.node[0]), 1e-9);
+  EXPECT_LE(std::fabs(s.getLowerPlateVoltage() - ref.node[1]), 1e-9);
+  EXPECT_LE(std::fabs(s.getUpperCathodeVoltage() - ref.node[2]), 1e-9);
+  // Same stopping rule: the step counts agree (a rare tie at the tolerance may differ by one).
+  EXPECT_NEAR(static_cast<double>(stepsFast) / samples, static_cast<double>(stepsRef) / samples,
+              1e-4);
+  RecordProperty("worst_difference_volts", std::to_string(worst));
+  std::printf("largest difference to the reference: %.3g V over %ld samples; "
+              "mean Newton steps %.3f (reference %.3f)\n",
+              worst, samples, static_cast<double>(stepsFast) / samples,
+              static_cast<double>(stepsRef) / samples);
+}
+
+TEST(TubeStage, BroadbandSignalsConvergeWellWithinTheStepCap) {
+  TubeStage s = makeStage();
+  const auto in = testsignals::pinkNoise(static_cast<size_t>(kRate), 6.0, 5);
+  int most = 0;
+  for (double x : in) {
+    s.process(x);
+    most = std::max(most, s.lastStepCount());
+  }
+  EXPECT_LE(most, 10);
+  std::printf("most Newton steps for pink noise of 6 V RMS: %d\n", most);
+}
+
+// A NaN grid voltage reads as a cut-off lower triode (both tables return their first value): the
+// stage keeps returning finite values, so nothing downstream notices; only resetToQuiescent brings
+// it back.
+TEST(TubeStage, NaNInputReadsAsCutOffAndResetRestoresTheQuiescentState) {
+  TubeStage s = makeStage();
+  TubeStage fresh = makeStage();
+  const auto in = testsignals::pinkNoise(20000, 1.0, 9);
+  for (double x : in)
+    s.process(x);
+  for (int i = 0; i < 1000; ++i) {
+    const double y = s.process(std::numeric_limits<double>::quiet_NaN());
+    ASSERT_TRUE(std::isfinite(y));
+    ASSERT_LE(s.lastStepCount(), TubeStage::kMaxNewtonSteps);
+  }
+  // The upper cathode has run away from its operating point.
+  EXPECT_GT(std::fabs(s.getUpperCathodeVoltage() - TubeStage::kQuiescentUpperCathode), 50.0);
+
+  s.resetToQuiescent();
+  EXPECT_EQ(s.getLowerCathodeVoltage(), TubeStage::kQuiescentLowerCathode);
+  EXPECT_EQ(s.getLowerPlateVoltage(), TubeStage::kQuiescentLowerPlate);
+  EXPECT_EQ(s.getUpperCathodeVoltage(), TubeStage::kQuiescentUpperCathode);
+  EXPECT_EQ(s.getOutputVoltage(), 0.0);
+  EXPECT_EQ(s.getBypassHistoryCurrent(), 0.0);
+  EXPECT_EQ(s.getCouplingHistoryCurrent(), 0.0);
+  for (double x : in)
+    ASSERT_EQ(s.process(x), fresh.process(x));
+}
+
+} // namespace
