@@ -53,15 +53,30 @@ inline const std::vector<KnobPlace>& knobPlaces() {
       {706, 25, KnobStrip::continuous, "OUTPUT", CaptionPlace::above, {}, 0.5},
       {419, 25, KnobStrip::continuous, "BOOST", CaptionPlace::above, {}, 0.0},
       {562, 25, KnobStrip::continuous, "ATTEN", CaptionPlace::above, {}, 0.0},
-      {478, 85, KnobStrip::seven, "HIGH FREQUENCY", CaptionPlace::below,
-       {"3k", "4k", "5k", "6k", "10k", "12k", "16k"}, 0.5},
-      {621, 85, KnobStrip::six, "ATTEN SEL", CaptionPlace::below,
-       {"5k", "6k", "8k", "10k", "15k", "20k"}, 1.0},
+      {478,
+       85,
+       KnobStrip::seven,
+       "HIGH FREQUENCY",
+       CaptionPlace::below,
+       {"3k", "4k", "5k", "6k", "10k", "12k", "16k"},
+       0.5},
+      {621,
+       85,
+       KnobStrip::six,
+       "ATTEN SEL",
+       CaptionPlace::below,
+       {"5k", "6k", "8k", "10k", "15k", "20k"},
+       1.0},
       {360, 85, KnobStrip::continuous, "BANDWIDTH", CaptionPlace::below, {}, 0.5},
       {158, 25, KnobStrip::continuous, "BOOST", CaptionPlace::above, {}, 0.0},
       {276, 25, KnobStrip::continuous, "ATTEN", CaptionPlace::above, {}, 0.0},
-      {217, 85, KnobStrip::six, "LOW FREQUENCY", CaptionPlace::below,
-       {"20", "30", "45", "60", "100", "150"}, 0.0},
+      {217,
+       85,
+       KnobStrip::six,
+       "LOW FREQUENCY",
+       CaptionPlace::below,
+       {"20", "30", "45", "60", "100", "150"},
+       0.0},
   };
   return places;
 }
@@ -90,9 +105,9 @@ constexpr double kLampY = 16.0;
 
 inline const std::array<SwitchPlace, 3>& switchPlaces() {
   static const std::array<SwitchPlace, 3> places = {{
-      {27, 97, SwitchKind::plain, 1.0},     // mode: STEREO above, MONO below
-      {778, 8, SwitchKind::withLamp, 1.0},  // equalizer: EQ
-      {825, 8, SwitchKind::withLamp, 0.0},  // tube buffer: TUBE
+      {27, 97, SwitchKind::plain, 1.0},    // mode: STEREO above, MONO below
+      {778, 8, SwitchKind::withLamp, 1.0}, // equalizer: EQ
+      {825, 8, SwitchKind::withLamp, 0.0}, // tube buffer: TUBE
   }};
   return places;
 }

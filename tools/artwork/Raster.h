@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cairo.h>
-
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -62,8 +61,8 @@ cairo_surface_t* toSurface(const Image& image);
 Image fromSurface(cairo_surface_t* surface);
 
 // Hash-based noise with a fixed seed, so every run draws the same pixels.
-double hashNoise(std::int64_t x, std::int64_t y, std::uint32_t seed); // in [0, 1)
-double valueNoise(double x, double y, std::uint32_t seed);           // smooth, in [0, 1)
+double hashNoise(std::int64_t x, std::int64_t y, std::uint32_t seed);     // in [0, 1)
+double valueNoise(double x, double y, std::uint32_t seed);                // smooth, in [0, 1)
 double fractalNoise(double x, double y, int octaves, std::uint32_t seed); // about [0, 1)
 
 } // namespace artwork

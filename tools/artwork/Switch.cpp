@@ -1,0 +1,180 @@
+// The chrome toggle switch seen from the front: a faceted hexagonal nut, a threaded bushing and a
+// lever with a ball end that points up or down; the second kind has a lamp above it.
+#include "Artwork.h"
+
+namespace artwork {
+
+namespace {
+
+struct Vec3 {
+  double x, y, z;
+};
+
+Vec3 normalize(Vec3 v) {
+  const double n = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+  return {v.x / n, v.y / n, v.z / n};
+}
+double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+const Vec3 kLight = normalize({-0.45, -0.75, 0.85});
+
+// Chrome reflects its surroundings: a bright sky above, a dark horizon band, a dim floor, plus a
+// hot spot from the light.
+double chrome(Vec3 n) {
+  const Vec3 r{2.0 * n.z * n.x, 2.0 * n.z * n.y, 2.0 * n.z * n.z - 1.0};
+  const double up = -r.y;
+  double v = 0.30 + 0.58 * smoothstep(-0.05, 0.55, up);
+  v -= 0.22 * std::exp(-((up + 0.02) / 0.12) * ((up + 0.02) / 0.12));
+  v += 0.10 * r.z;
+  v += 0.55 * std::pow(std::max(0.0, dot(r, kLight)), 40.0);
+  return v;
+}
+
+Rgba chromeColour(Vec3 n, double shade = 1.0) {
+  const double v = chrome(n) * shade;
+  return opaque(v * 0.97, v * 0.99, v * 1.02);
+}
+
+struct Toggle {
+  double nutX, nutY; // centre of the nut in the frame
+  double nutRadius;  // circumradius of the hexagon (corners left and right)
+  double bushing;    // outer radius of the threaded bushing
+  double lever;      // distance from the nut centre to the middle of the ball end
+  bool up;
+};
+
+// Distance measure for a hexagon with flats at top and bottom: equals the apothem on its edge.
+double hexMeasure(double x, double y) {
+  return std::max(std::abs(y), std::abs(x) * 0.8660254 + std::abs(y) * 0.5);
+}
+
+// Lever: a tapered rod from the nut's centre to the ball, then the ball.
+bool leverHit(const Toggle& t, double x, double y, Vec3& n) {
+  const double dir = t.up ? -1.0 : 1.0;
+  const double tipY = dir * t.lever;
+  const double ball = t.nutRadius * 0.32;
+  const double dBall = std::hypot(x, y - tipY);
+  if (dBall < ball) {
+    const double bx = x / ball, by = (y - tipY) / ball;
+    n = {bx, by, std::sqrt(std::max(0.0, 1.0 - bx * bx - by * by))};
+    return true;
+  }
+  const double along = y * dir; // 0 at the centre, lever at the ball
+  if (along < 0.0 || along > t.lever) return false;
+  const double half = mix(t.nutRadius * 0.24, t.nutRadius * 0.17, along / t.lever);
+  if (std::abs(x) >= half) return false;
+  const double s = x / half;
+  // The rod leans towards the viewer, so its front faces a little away from the ball.
+  n = normalize({s, -dir * 0.35, std::sqrt(1.0 - s * s)});
+  return true;
+}
+
+Rgba shadeToggle(const Toggle& t, double px, double py) {
+  const double x = px - t.nutX, y = py - t.nutY;
+  const double apothem = t.nutRadius * 0.8660254;
+
+  Vec3 n{0, 0, 1};
+  if (leverHit(t, x, y, n)) return chromeColour(n);
+
+  // Shadow of the lever, down and to the right, on whatever lies below it.
+  Vec3 unused{};
+  const bool inLeverShadow = leverHit(t, x - 1.5, y - 1.7, unused);
+  const double leverShadow = inLeverShadow ? 0.45 : 1.0;
+
+  const double r = std::hypot(x, y);
+  if (r < t.bushing) {
+    const double hole = t.bushing * 0.52;
+    if (r < hole) return opaque(0.03, 0.03, 0.035);
+    // Threads: rings whose normal rocks in and out.
+    const double phase = std::sin(r * 2.0 * kPi / 1.1);
+    const double tilt = 0.55 * phase + 0.35;
+    const Vec3 rn = normalize({x / r * tilt, y / r * tilt, 1.0});
+    const double edge = smoothstep(hole, hole + 0.6, r); // dark lip at the hole
+    return chromeColour(rn, leverShadow * mix(0.4, 0.92, edge));
+  }
+
+  const double h = hexMeasure(x, y);
+  if (h < apothem) {
+    // Six facets rising slightly towards the centre, and a chamfer round the rim.
+    const double sector = std::floor((std::atan2(y, x) + kPi / 6.0) / (kPi / 3.0));
+    const double faceAngle = sector * kPi / 3.0;
+    Vec3 fn = normalize({std::cos(faceAngle) * 0.32, std::sin(faceAngle) * 0.32, 1.0});
+    if (h > apothem - 1.1) fn = normalize({std::cos(faceAngle), std::sin(faceAngle), 1.1});
+    // Shadow of the bushing on the nut.
+    const double bushShadow =
+        0.6 + 0.4 * smoothstep(t.bushing, t.bushing + 1.8, std::hypot(x - 0.9, y - 1.1));
+    return chromeColour(fn, 0.92 * leverShadow * bushShadow);
+  }
+
+  // Soft shadow of the nut on the panel.
+  const double d = hexMeasure(x - 1.0, y - 1.5);
+  return straight(0.0, 0.0, 0.0, 0.55 * (1.0 - smoothstep(apothem - 1.0, apothem + 2.6, d)));
+}
+
+// The lamp: a chrome bezel round a glass lens, dark or lit with a soft glow.
+constexpr double kLensRadius = 4.3;
+constexpr double kBezelRadius = 6.3;
+
+Rgba shadeLamp(double px, double py, bool lit, const Rgba& below) {
+  const double x = px - kLampX, y = py - kLampY;
+  const double r = std::hypot(x, y);
+  if (r < kLensRadius) {
+    const double t = r / kLensRadius;
+    Rgba lens;
+    if (lit) {
+      lens = opaque(1.0, mix(0.98, 0.80, t * t), mix(0.78, 0.18, t));
+    } else {
+      const double v = mix(0.24, 0.14, t) - 0.05 * (y / kLensRadius);
+      lens = opaque(v, v, v * 1.04);
+    }
+    // A small reflection of the light on the glass.
+    const double spot = 1.0 - smoothstep(0.6, 1.5, std::hypot(x + 1.6, y + 1.7));
+    return over(straight(1.0, 1.0, 1.0, (lit ? 0.5 : 0.75) * spot), lens);
+  }
+  if (r < kBezelRadius) {
+    // A rounded ring: the normal swings from inward to outward across it.
+    const double t = (r - kLensRadius) / (kBezelRadius - kLensRadius) * 2.0 - 1.0;
+    const Vec3 n = normalize({x / r * t * 1.2, y / r * t * 1.2, std::sqrt(1.0 - 0.5 * t * t)});
+    return chromeColour(n, 0.95);
+  }
+  Rgba outside = below;
+  // Shadow of the bezel.
+  const double ds = std::hypot(x - 0.9, y - 1.3);
+  outside =
+      over(straight(0, 0, 0, 0.5 * (1.0 - smoothstep(kBezelRadius - 0.5, kBezelRadius + 2.2, ds))),
+           outside);
+  if (lit) {
+    // Glow: strongest at the bezel, gone within about seven pixels.
+    const double g = std::exp(-(r - kBezelRadius) / 2.6) * (1.0 - smoothstep(10.0, 13.0, r));
+    outside = over(straight(1.0, 0.82, 0.28, 0.62 * g), outside);
+  }
+  return outside;
+}
+
+Image drawToggleStrip(SwitchKind kind) {
+  const bool lamp = kind == SwitchKind::withLamp;
+  const int height = lamp ? kLampSwitchHeight : kPlainSwitchHeight;
+  Image image(kSwitchWidth, height * 2);
+  for (int frame = 0; frame < 2; ++frame) {
+    Toggle t{};
+    t.nutX = kNutX;
+    t.nutY = lamp ? kLampNutY : kPlainNutY;
+    t.nutRadius = lamp ? 9.2 : 10.0;
+    t.bushing = t.nutRadius * 0.55;
+    t.lever = lamp ? 6.6 : 9.2;
+    t.up = frame == 1;
+    const bool lit = frame == 1;
+    shadeRect(image, 0, frame * height, kSwitchWidth, height, 6, [&](double x, double y) {
+      Rgba c = shadeToggle(t, x, y);
+      if (lamp && y < 30.0) c = shadeLamp(x, y, lit, c);
+      return c;
+    });
+  }
+  return image;
+}
+
+} // namespace
+
+Image drawSwitchStrip(SwitchKind kind) { return drawToggleStrip(kind); }
+
+} // namespace artwork
