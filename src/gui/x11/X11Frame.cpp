@@ -1,0 +1,238 @@
+#include "gui/x11/X11Frame.h"
+
+#include "gui/CFrame.h"
+#include "gui/VstKeys.h"
+
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <atomic>
+#include <cairo-xlib.h>
+
+namespace VSTGUI {
+namespace {
+
+// Set by the temporary error handler while the window is being created.
+std::atomic<bool> creationFailed{false};
+
+int noteCreationError(Display*, XErrorEvent*) {
+  creationFailed = true;
+  return 0;
+}
+
+int32_t buttonsFromState(unsigned int state) {
+  int32_t buttons = 0;
+  if (state & Button1Mask) buttons |= kLButton;
+  if (state & Button2Mask) buttons |= kMButton;
+  if (state & Button3Mask) buttons |= kRButton;
+  if (state & ShiftMask) buttons |= kShift;
+  if (state & ControlMask) buttons |= kControl;
+  if (state & Mod1Mask) buttons |= kAlt;
+  return buttons;
+}
+
+int32_t buttonBit(unsigned int button) {
+  switch (button) {
+  case Button1: return kLButton;
+  case Button2: return kMButton;
+  case Button3: return kRButton;
+  default: return 0;
+  }
+}
+
+unsigned char virtualKey(KeySym sym) {
+  switch (sym) {
+  case XK_BackSpace: return VKEY_BACK;
+  case XK_Tab:
+  case XK_ISO_Left_Tab: return VKEY_TAB;
+  case XK_Return: return VKEY_RETURN;
+  case XK_KP_Enter: return VKEY_ENTER;
+  case XK_Escape: return VKEY_ESCAPE;
+  case XK_space: return VKEY_SPACE;
+  case XK_Home: return VKEY_HOME;
+  case XK_End: return VKEY_END;
+  case XK_Left: return VKEY_LEFT;
+  case XK_Up: return VKEY_UP;
+  case XK_Right: return VKEY_RIGHT;
+  case XK_Down: return VKEY_DOWN;
+  case XK_Page_Up: return VKEY_PAGEUP;
+  case XK_Page_Down: return VKEY_PAGEDOWN;
+  default: return 0;
+  }
+}
+
+unsigned char modifiersFromState(unsigned int state) {
+  unsigned char modifiers = 0;
+  if (state & ShiftMask) modifiers |= MODIFIER_SHIFT;
+  if (state & Mod1Mask) modifiers |= MODIFIER_ALTERNATE;
+  if (state & ControlMask) modifiers |= MODIFIER_CONTROL;
+  return modifiers;
+}
+
+} // namespace
+
+std::unique_ptr<X11Frame> X11Frame::create(CFrame* frame, ::Window parent, const CRect& size) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return nullptr;
+  std::unique_ptr<X11Frame> result(new X11Frame(frame, display, size));
+  if (!result->createWindow(parent)) return nullptr;
+  return result;
+}
+
+X11Frame::X11Frame(CFrame* frame, Display* display, const CRect& size)
+    : frame(frame), display(display),
+      // X windows cannot be empty; a frame without a background still gets one pixel.
+      width(std::max<int32_t>(1, static_cast<int32_t>(size.getWidth()))),
+      height(std::max<int32_t>(1, static_cast<int32_t>(size.getHeight()))),
+      buffer(static_cast<int32_t>(size.getWidth()), static_cast<int32_t>(size.getHeight())) {}
+
+bool X11Frame::createWindow(::Window parent) {
+  // A parent window that does not exist must not end the host's process
+  // through Xlib's default error handler.
+  XSync(display, False);
+  creationFailed = false;
+  auto* previous = XSetErrorHandler(noteCreationError);
+
+  XSetWindowAttributes attributes{};
+  // No background: the window is painted from the back buffer only, without flicker.
+  attributes.background_pixmap = None;
+  attributes.bit_gravity = NorthWestGravity;
+  attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                          KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+  window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width),
+                         static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
+                         CopyFromParent, CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
+  XWindowAttributes windowAttributes{};
+  XSync(display, False);
+  if (!creationFailed) XGetWindowAttributes(display, window, &windowAttributes);
+  XSync(display, False);
+  XSetErrorHandler(previous);
+
+  if (creationFailed || !windowAttributes.visual) {
+    window = 0;
+    return false;
+  }
+  windowSurface =
+      cairo_xlib_surface_create(display, window, windowAttributes.visual, width, height);
+  XMapWindow(display, window);
+  XFlush(display);
+  return true;
+}
+
+X11Frame::~X11Frame() {
+  if (windowSurface) {
+    cairo_surface_finish(windowSurface);
+    cairo_surface_destroy(windowSurface);
+  }
+  if (window) XDestroyWindow(display, window);
+  XCloseDisplay(display);
+}
+
+void X11Frame::present(const CRect& area) {
+  if (!windowSurface) return;
+  cairo_t* cr = cairo_create(windowSurface);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, buffer.getSurface(), 0, 0);
+  cairo_rectangle(cr, area.left, area.top, area.getWidth(), area.getHeight());
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(windowSurface);
+  XFlush(display);
+}
+
+void X11Frame::endDraw(const CRect& area) {
+  buffer.end();
+  present(area);
+}
+
+void X11Frame::pumpEvents() {
+  while (XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    handleEvent(event);
+  }
+}
+
+void X11Frame::dispatchPaint() {
+  XEvent event;
+  if (XCheckTypedWindowEvent(display, window, Expose, &event)) handleEvent(event);
+}
+
+void X11Frame::handleEvent(XEvent& event) {
+  switch (event.type) {
+  case Expose: {
+    const XExposeEvent& e = event.xexpose;
+    present(CRect(e.x, e.y, e.x + e.width, e.y + e.height));
+    break;
+  }
+  case ButtonPress: {
+    const XButtonEvent& e = event.xbutton;
+    CPoint where(e.x, e.y);
+    // Buttons 4 and 5 are the wheel, one step each.
+    if (e.button == Button4 || e.button == Button5) {
+      frame->onWheel(where, e.button == Button4 ? 1.0f : -1.0f, buttonsFromState(e.state));
+      break;
+    }
+    // The state holds the buttons down before this one.
+    frame->onMouseDown(where, buttonsFromState(e.state) | buttonBit(e.button));
+    break;
+  }
+  case ButtonRelease: {
+    const XButtonEvent& e = event.xbutton;
+    if (e.button == Button4 || e.button == Button5) break;
+    CPoint where(e.x, e.y);
+    frame->onMouseUp(where, buttonsFromState(e.state));
+    break;
+  }
+  case MotionNotify: {
+    // Only the latest position of a burst matters.
+    while (XCheckTypedWindowEvent(display, window, MotionNotify, &event)) {
+    }
+    const XMotionEvent& e = event.xmotion;
+    CPoint where(e.x, e.y);
+    frame->onMouseMoved(where, buttonsFromState(e.state));
+    break;
+  }
+  case KeyPress:
+  case KeyRelease: {
+    char text[8] = {};
+    KeySym sym = NoSymbol;
+    XLookupString(&event.xkey, text, sizeof text - 1, &sym, nullptr);
+    VstKeyCode key{static_cast<unsigned char>(text[0]), virtualKey(sym),
+                   modifiersFromState(event.xkey.state)};
+    if (event.type == KeyPress)
+      frame->onKeyDown(key);
+    else
+      frame->onKeyUp(key);
+    break;
+  }
+  default: break;
+  }
+}
+
+bool X11Frame::getCurrentMouseLocation(CPoint& where) {
+  ::Window root = 0;
+  ::Window child = 0;
+  int rootX = 0;
+  int rootY = 0;
+  int x = 0;
+  int y = 0;
+  unsigned int mask = 0;
+  if (!XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask)) return false;
+  where = CPoint(x, y);
+  return true;
+}
+
+CButtonState X11Frame::getCurrentMouseButtons() {
+  ::Window root = 0;
+  ::Window child = 0;
+  int rootX = 0;
+  int rootY = 0;
+  int x = 0;
+  int y = 0;
+  unsigned int mask = 0;
+  XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask);
+  return buttonsFromState(mask);
+}
+
+} // namespace VSTGUI
