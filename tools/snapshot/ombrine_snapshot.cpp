@@ -1,0 +1,99 @@
+// Renders the plug-in panel for given parameter values to a PNG file, through
+// the toolkit's in-memory frame (no display needed).
+#include "editor/ORVEL_GUI.h"
+#include "gui/offscreen/Snapshot.h"
+#include "host/AudioEffectX.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kNumParams = 13;
+
+// The values of the effect's "Init" program.
+constexpr std::array<float, kNumParams> kInitValues = {0.5f, 0.5f, 0.0f, 0.0f, 0.5f, 1.0f, 0.5f,
+                                                       0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f};
+
+// Stands in for the effect: it only holds the 13 values the panel shows.
+class ValueHolder : public AudioEffectX {
+public:
+  explicit ValueHolder(const std::array<float, kNumParams>& values)
+      : AudioEffectX(nullptr, 1, kNumParams), values(values) {
+    new ORVEL_GUI(this); // registers itself as this effect's editor
+  }
+
+  void processReplacing(float**, float**, VstInt32) override {}
+  float getParameter(VstInt32 index) override {
+    return index >= 0 && index < kNumParams ? values[static_cast<std::size_t>(index)] : 0.0f;
+  }
+
+private:
+  std::array<float, kNumParams> values;
+};
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: ombrine-snapshot OUTPUT.png [--init | --min | --max | V0 V1 ... V12]\n"
+               "\n"
+               "Draws the editor panel for the 13 normalised parameter values (0..1, in\n"
+               "parameter order: input, output, hi boost, hi cut, hi boost freq, hi cut freq,\n"
+               "hi freq Q, lo boost, lo cut, lo freq, tube buffer, equalizer, mode) and writes\n"
+               "it as a PNG. The default is --init, the values of the \"Init\" program.\n"
+               "\n"
+               "The tool links the editor and the toolkit directly, with a minimal effect\n"
+               "object that only holds the 13 values; it does not load the module, and the\n"
+               "panel is drawn into memory, so no display is needed.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    usage();
+    return argc < 2 ? 2 : 0;
+  }
+  const std::string output = argv[1];
+  std::array<float, kNumParams> values = kInitValues;
+  if (argc == 3 && std::strcmp(argv[2], "--min") == 0) {
+    values.fill(0.0f);
+  } else if (argc == 3 && std::strcmp(argv[2], "--max") == 0) {
+    values.fill(1.0f);
+  } else if (argc == 3 && std::strcmp(argv[2], "--init") == 0) {
+    // already set
+  } else if (argc == 2 + kNumParams) {
+    for (int i = 0; i < kNumParams; ++i) {
+      char* end = nullptr;
+      const float v = std::strtof(argv[2 + i], &end);
+      if (!end || *end || !(v >= 0.0f && v <= 1.0f)) {
+        std::fprintf(stderr, "ombrine-snapshot: value %d (\"%s\") is not a number from 0 to 1\n", i,
+                     argv[2 + i]);
+        return 2;
+      }
+      values[static_cast<std::size_t>(i)] = v;
+    }
+  } else if (argc != 2) {
+    usage();
+    return 2;
+  }
+
+  ValueHolder effect(values); // owns the editor from here on
+  auto* editor = static_cast<ORVEL_GUI*>(effect.getEditor());
+  if (!editor) {
+    std::fprintf(stderr, "ombrine-snapshot: no editor\n");
+    return 1;
+  }
+  editor->open(nullptr);
+  editor->idle();
+  const VSTGUI::PixelImage image = VSTGUI::snapshot::capture(*editor->getFrame());
+  editor->close();
+  if (!VSTGUI::snapshot::writePng(image, output)) {
+    std::fprintf(stderr, "ombrine-snapshot: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  std::printf("%s: %d x %d\n", output.c_str(), image.width, image.height);
+  return 0;
+}
