@@ -1,0 +1,73 @@
+#include "render/HostSession.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace render {
+
+RedirectStdout::RedirectStdout(bool toStderr) {
+  std::fflush(stdout);
+  saved = dup(STDOUT_FILENO);
+  int target = toStderr ? dup(STDERR_FILENO) : open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (target >= 0) {
+    dup2(target, STDOUT_FILENO);
+    close(target);
+  }
+}
+
+RedirectStdout::~RedirectStdout() {
+  std::fflush(stdout);
+  if (saved >= 0) {
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+  }
+}
+
+HostSession::HostSession(const std::string& modulePath, bool traces) : showTraces(traces) {
+  if (access(modulePath.c_str(), F_OK) != 0) throw RenderError("module not found: " + modulePath);
+  std::string error;
+  RedirectStdout quiet(showTraces);
+  module = vsthost::Module::load(modulePath, &error);
+  if (!module) throw RenderError("cannot load module " + modulePath + ": " + error);
+  effect = std::make_unique<vsthost::Plugin>(*module);
+  // Close a refused effect while its trace lines are still redirected.
+  auto refuse = [this](const std::string& why) {
+    effect.reset();
+    throw RenderError(why);
+  };
+  if (!effect->valid()) refuse("module " + modulePath + " created no effect");
+  const AEffect* e = effect->aeffect();
+  if (e->magic != kEffectMagic) refuse(modulePath + " is not a VST 2.4 effect");
+  if (!(e->flags & effFlagsCanReplacing) || e->numOutputs < 1 || e->numInputs < 1)
+    refuse(modulePath + " has no replacing audio process with inputs and outputs");
+  effect->dispatch(effOpen);
+}
+
+HostSession::~HostSession() {
+  if (!effect) return;
+  RedirectStdout quiet(showTraces);
+  stop();
+  effect->close();
+  effect.reset();
+}
+
+bool HostSession::canProcessDouble() const {
+  return (effect->aeffect()->flags & effFlagsCanDoubleReplacing) != 0;
+}
+
+void HostSession::start(double sampleRate, int blockSize) {
+  stop();
+  effect->setSampleRate(static_cast<float>(sampleRate));
+  effect->setBlockSize(blockSize);
+  effect->resume();
+  running = true;
+}
+
+void HostSession::stop() {
+  if (!running) return;
+  effect->suspend();
+  running = false;
+}
+
+} // namespace render

@@ -1,0 +1,278 @@
+// ombrine-render: an offline host. Loads a VST 2.4 module by path, renders an
+// audio file through it block by block and writes the result.
+#include "render/Demo.h"
+#include "render/Renderer.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+// Files at least this long get a progress bar (when standard error is a terminal).
+constexpr double kProgressSeconds = 10.0;
+
+const char* const kUsage = R"(usage:
+  ombrine-render [options] <module> <input> <output> [NAME=VALUE ...]
+  ombrine-render --list <module>
+  ombrine-render --demo <module> <output.wav>
+
+Renders an audio file (WAV, FLAC, AIFF, ... as libsndfile reads them) through a
+VST 2.4 module at the file's sample rate and writes the result in the input's
+format. A mono file feeds both inputs and the output has one channel per output
+of the module (stereo for this one). The output appears only when the render
+has succeeded.
+
+options:
+  -s, --set NAME=VALUE   set a parameter before the first block (repeatable;
+                         trailing NAME=VALUE arguments do the same)
+  -r, --ramp NAME=A:B    move a parameter linearly from A to B over the file,
+                         once per block (repeatable)
+  -b, --block N          frames per block, 1 to 65536 (default 512)
+  -d, --double           use the double-precision process
+  -l, --list             print the parameters as a host sees them
+      --demo             render the built-in demo signal (see below)
+  -q, --quiet            no progress bar, no summary
+  -v, --verbose          show the module's own trace lines on standard error
+  -h, --help             this text
+
+NAME is a parameter's name in any case ("input level", "Hi Boost Freq"), or its
+index. VALUE is in the parameter's own units as the module displays them:
+  "Input level=-6"        dB          "Lo Freq=60"       a step, Hz
+  "Hi Boost Freq.=10"     a step, kHz ("10k", "10000Hz" too)
+  "Mode=Mono"             a step by its text
+  "Hi Boost=0.4"          a control whose own range is 0 to 1
+or normalised with a suffix n: "Input level=0.25n". --list shows names,
+ranges and steps.
+
+--demo writes ombrine-demo-input.wav (6 s of tones, drums and noise bursts) in
+the output's directory, renders it with a characterful setting and prints the
+input and output levels per octave band.
+)";
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void onSignal(int) { interrupted.store(true); }
+
+void catchSignals() {
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP})
+    sigaction(sig, &action, nullptr);
+}
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "ombrine-render: %s\n(ombrine-render --help shows the usage)\n",
+               message.c_str());
+  return kExitUsage;
+}
+
+// "[########..........]  40%  12.0 s of 30.0 s", redrawn when the percentage changes.
+class ProgressBar {
+public:
+  ProgressBar(bool enabled, int sampleRate) : enabled(enabled), rate(sampleRate) {}
+  void operator()(sf_count_t done, sf_count_t total) {
+    if (!enabled || total <= 0 || static_cast<double>(total) / rate < kProgressSeconds) return;
+    const int percent = static_cast<int>(100 * done / total);
+    if (percent == shown) return;
+    shown = percent;
+    constexpr int kWidth = 30;
+    char bar[kWidth + 1];
+    for (int i = 0; i < kWidth; ++i)
+      bar[i] = i < percent * kWidth / 100 ? '#' : '.';
+    bar[kWidth] = '\0';
+    std::fprintf(stderr, "\r[%s] %3d%%  %.1f s of %.1f s", bar, percent,
+                 static_cast<double>(done) / rate, static_cast<double>(total) / rate);
+    if (done >= total) std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+  }
+  void abandon() {
+    if (shown >= 0 && shown < 100) std::fprintf(stderr, "\n");
+  }
+
+private:
+  bool enabled;
+  int rate;
+  int shown = -1;
+};
+
+void listParameters(render::HostSession& session, const render::ParameterTable& table) {
+  vsthost::Plugin& plugin = session.plugin();
+  const AEffect& e = session.descriptor();
+  std::printf("%s (%s), %d inputs, %d outputs, %d parameters, %s precision\n",
+              plugin.effectName().c_str(), plugin.vendorString().c_str(), e.numInputs, e.numOutputs,
+              e.numParams, session.canProcessDouble() ? "single and double" : "single");
+  std::printf("\n  #  %-16s %-14s %-10s %s\n", "name", "value", "normalised", "range or steps");
+  for (const auto& p : table.all()) {
+    std::string shown = plugin.parameterDisplay(p.index);
+    if (!p.label.empty()) shown += " " + p.label;
+    std::printf(" %2d  %-16s %-14s %-10.4f %s\n", p.index, p.name.c_str(), shown.c_str(),
+                static_cast<double>(plugin.getParameter(p.index)), p.describeRange().c_str());
+  }
+}
+
+struct Options {
+  std::vector<std::string> positional;
+  std::vector<std::string> sets;
+  std::vector<std::string> ramps;
+  int blockSize = 512;
+  bool doublePrecision = false;
+  bool list = false;
+  bool demo = false;
+  bool quiet = false;
+  bool verbose = false;
+  bool help = false;
+};
+
+// Returns an empty string or the complaint.
+std::string parseOptions(int argc, char** argv, Options& o) {
+  bool optionsDone = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
+      o.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsDone = true;
+      continue;
+    }
+    std::string value;
+    bool hasValue = false;
+    if (arg.rfind("--", 0) == 0) {
+      const auto equals = arg.find('=');
+      if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+        arg = arg.substr(0, equals);
+        hasValue = true;
+      }
+    }
+    auto takeValue = [&]() -> bool {
+      if (hasValue) return true;
+      if (i + 1 >= argc) return false;
+      value = argv[++i];
+      return true;
+    };
+    if (arg == "-s" || arg == "--set") {
+      if (!takeValue()) return arg + " needs NAME=VALUE";
+      o.sets.push_back(value);
+    } else if (arg == "-r" || arg == "--ramp") {
+      if (!takeValue()) return arg + " needs NAME=FROM:TO";
+      o.ramps.push_back(value);
+    } else if (arg == "-b" || arg == "--block") {
+      if (!takeValue()) return arg + " needs a number of frames";
+      char* end = nullptr;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || n < 1 || n > render::kMaxBlockSize)
+        return "block size must be a whole number from 1 to " +
+               std::to_string(render::kMaxBlockSize) + ", not \"" + value + "\"";
+      o.blockSize = static_cast<int>(n);
+    } else if (arg == "-d" || arg == "--double") {
+      o.doublePrecision = true;
+    } else if (arg == "-l" || arg == "--list") {
+      o.list = true;
+    } else if (arg == "--demo") {
+      o.demo = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      o.quiet = true;
+    } else if (arg == "-v" || arg == "--verbose") {
+      o.verbose = true;
+    } else if (arg == "-h" || arg == "--help") {
+      o.help = true;
+    } else {
+      return "unknown option " + arg;
+    }
+  }
+  return {};
+}
+
+int run(const Options& o) {
+  if (o.list) {
+    if (o.positional.size() != 1) return usageError("--list takes the module file only");
+    render::HostSession session(o.positional[0], o.verbose);
+    const auto table = render::ParameterTable::probe(session.plugin());
+    listParameters(session, table);
+    return 0;
+  }
+  if (o.demo) {
+    if (o.positional.size() != 2) return usageError("--demo takes <module> <output.wav>");
+    render::runDemo(o.positional[0], o.positional[1], stdout, o.verbose, &interrupted);
+    return 0;
+  }
+  if (o.positional.size() < 3) return usageError("expected <module> <input> <output>");
+
+  const std::string& modulePath = o.positional[0];
+  const std::string& input = o.positional[1];
+  const std::string& output = o.positional[2];
+  std::vector<std::string> sets = o.sets;
+  for (std::size_t i = 3; i < o.positional.size(); ++i) {
+    if (o.positional[i].find('=') == std::string::npos)
+      return usageError("unexpected argument \"" + o.positional[i] + "\" (expected NAME=VALUE)");
+    sets.push_back(o.positional[i]);
+  }
+
+  render::HostSession session(modulePath, o.verbose);
+  const auto table = render::ParameterTable::probe(session.plugin());
+  render::RenderSettings settings;
+  settings.blockSize = o.blockSize;
+  settings.doublePrecision = o.doublePrecision;
+  for (const auto& text : sets)
+    settings.assignments.push_back(render::parseAssignment(table, text));
+  for (const auto& text : o.ramps)
+    settings.ramps.push_back(render::parseRamp(table, text));
+
+  int rate = 0;
+  {
+    render::AudioReader probe(input); // for the progress bar's time scale
+    rate = probe.sampleRate();
+  }
+  ProgressBar bar(!o.quiet && isatty(STDERR_FILENO), rate);
+  try {
+    const auto result = render::renderFile(
+        session, input, output, settings, [&](sf_count_t d, sf_count_t t) { bar(d, t); },
+        &interrupted);
+    if (!o.quiet) {
+      std::fprintf(stderr, "wrote %s: %.2f s, %d channel%s at %d Hz, %s%s\n", output.c_str(),
+                   static_cast<double>(result.frames) / result.sampleRate, result.outputChannels,
+                   result.outputChannels == 1 ? "" : "s", result.sampleRate,
+                   render::describeFormat(result.outputFormat).c_str(),
+                   result.inputChannels == 1 && result.outputChannels > 1
+                       ? " (the mono input fed both inputs)"
+                       : "");
+    }
+  } catch (...) {
+    bar.abandon();
+    throw;
+  }
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  const std::string complaint = parseOptions(argc, argv, options);
+  if (!complaint.empty()) return usageError(complaint);
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  catchSignals();
+  try {
+    return run(options);
+  } catch (const render::RenderError& e) {
+    std::fprintf(stderr, "ombrine-render: %s\n", e.what());
+    return interrupted.load() ? kExitInterrupted : kExitError;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ombrine-render: %s\n", e.what());
+    return kExitError;
+  }
+}
