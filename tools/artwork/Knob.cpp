@@ -23,25 +23,25 @@ const Vec3 kHalf = normalize({kLight.x, kLight.y, kLight.z + 1.0});
 
 // Sizes in pixels, from the knob's centre.
 constexpr double kCentre = kKnobSize / 2.0;
-constexpr double kCapRadius = 9.5;    // brushed-metal cap
-constexpr double kTopRadius = 18.0;   // flat top of the body
+constexpr double kCapRadius = 8.8;    // brushed-metal cap
+constexpr double kTopRadius = 18.8;   // flat top of the body
 constexpr double kSkirtRadius = 23.4; // outer edge of the flutes
 constexpr double kGrooveDepth = 1.5;
 constexpr int kFlutes = 18;
 constexpr double kGrooveWidth = 0.56; // fraction of one flute period taken by its groove
 
-constexpr double kPointerInner = 10.8;
-constexpr double kPointerOuter = 15.3;
-constexpr double kPointerHalfWidth = 0.85;
-constexpr double kDotRadius = 1.85;
-constexpr double kDotAt = 15.6;
+constexpr double kPointerInner = 10.0;
+constexpr double kPointerOuter = 15.8;
+constexpr double kPointerHalfWidth = 0.95;
+constexpr double kDotRadius = 2.15;
+constexpr double kDotAt = 16.3;
 
 constexpr std::uint32_t kCapSeed = 0x4B4E4F42;
 
 double bakelite(Vec3 n) {
   const double diffuse = std::max(0.0, dot(n, kLight));
   const double nh = std::max(0.0, dot(n, kHalf));
-  return 0.030 + 0.055 * diffuse + 0.42 * std::pow(nh, 36.0) + 0.10 * std::pow(nh, 5.0);
+  return 0.016 + 0.035 * diffuse + 0.50 * std::pow(nh, 40.0) + 0.09 * std::pow(nh, 6.0);
 }
 
 // Concentric brushing: bright wedges along the light's direction, rings of slightly different
@@ -106,7 +106,7 @@ Rgba shadeKnob(double px, double py, double angle) {
   if (r < kTopRadius) {
     // Slightly domed top, steeper in a narrow bevel at its edge.
     const double tilt =
-        degrees(6.0) * r / kTopRadius + degrees(24.0) * smoothstep(kTopRadius - 1.6, kTopRadius, r);
+        degrees(9.0) * r / kTopRadius + degrees(24.0) * smoothstep(kTopRadius - 1.6, kTopRadius, r);
     n = {ux * std::sin(tilt), uy * std::sin(tilt), std::cos(tilt)};
     // The cap's shadow on the top.
     const double d = std::hypot(x - 0.7, y - 1.1);
@@ -115,7 +115,7 @@ Rgba shadeKnob(double px, double py, double angle) {
     // Rounded shoulder falling to the flutes; a groove tilts the normal towards its middle.
     const double t = clamp01((r - kTopRadius) / (kSkirtRadius - kTopRadius));
     const double tilt = degrees(mix(30.0, 78.0, t * t));
-    const double sideways = inGroove ? -s * 0.85 * smoothstep(0.0, 0.35, t) : 0.0;
+    const double sideways = inGroove ? -s * 1.3 * smoothstep(0.0, 0.3, t) : 0.0;
     const double tx = -uy, ty = ux; // direction of increasing angle
     n = normalize(
         {ux * std::sin(tilt) + tx * sideways, uy * std::sin(tilt) + ty * sideways, std::cos(tilt)});

@@ -84,21 +84,25 @@ double capHeight(cairo_t* cr, const Font& font) {
 
 enum class Align { left, centre, right };
 
+// Letters are filled as outlines: glyphs shown as text land on whole pixels, which spaces small
+// capitals unevenly.
 void drawText(cairo_t* cr, const Font& font, const std::string& text, double x, double baseline,
               Align align, Colour c = kLettering) {
   const double w = textWidth(cr, font, text);
   if (align == Align::centre) x -= w / 2.0;
   if (align == Align::right) x -= w;
   useFont(cr, font);
-  cairo_set_source_rgb(cr, c.r, c.g, c.b);
+  cairo_new_path(cr);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::string g = glyphAt(text, i);
     cairo_text_extents_t e;
     cairo_text_extents(cr, g.c_str(), &e);
     cairo_move_to(cr, x, baseline);
-    cairo_show_text(cr, g.c_str());
+    cairo_text_path(cr, g.c_str());
     x += e.x_advance + font.tracking;
   }
+  cairo_set_source_rgb(cr, c.r, c.g, c.b);
+  cairo_fill(cr);
 }
 
 // --- Knob wells and scales -----------------------------------------------------------------------
@@ -245,32 +249,34 @@ void drawScrew(cairo_t* cr, double cx, double cy) {
 
 void drawProductName(cairo_t* cr) {
   // Stylised italic: the serif's own italic leaned further over.
+  const double x = 13.0, baseline = 40.0;
   cairo_save(cr);
   cairo_select_font_face(cr, "DejaVu Serif Condensed", CAIRO_FONT_SLANT_ITALIC,
                          CAIRO_FONT_WEIGHT_BOLD);
   cairo_matrix_t m;
-  cairo_matrix_init(&m, 31.0, 0.0, -6.0, 33.0, 0.0, 0.0);
+  cairo_matrix_init(&m, 26.5, 0.0, -5.0, 31.0, 0.0, 0.0);
   cairo_set_font_matrix(cr, &m);
-  const double x = 14.0, baseline = 41.0;
-  cairo_move_to(cr, x + 0.8, baseline + 1.0);
-  cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.35);
-  cairo_show_text(cr, "Ombrine");
-  cairo_move_to(cr, x, baseline);
-  cairo_set_source_rgb(cr, 0.93, 0.93, 0.90);
-  cairo_show_text(cr, "Ombrine");
   cairo_text_extents_t e;
   cairo_text_extents(cr, "Ombrine", &e);
+  cairo_move_to(cr, x + 0.8, baseline + 1.0);
+  cairo_text_path(cr, "Ombrine");
+  cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.35);
+  cairo_fill(cr);
+  cairo_move_to(cr, x, baseline);
+  cairo_text_path(cr, "Ombrine");
+  cairo_set_source_rgb(cr, 0.93, 0.93, 0.90);
+  cairo_fill(cr);
   cairo_restore(cr);
   // A swash under the name.
-  cairo_move_to(cr, x + 2.0, baseline + 5.0);
-  cairo_curve_to(cr, x + 40.0, baseline + 2.5, x + e.x_advance - 30.0, baseline + 7.0,
-                 x + e.x_advance - 2.0, baseline + 4.0);
-  cairo_set_line_width(cr, 1.2);
+  const double end = x + e.x_advance - 3.0;
+  cairo_move_to(cr, x + 1.0, baseline + 5.0);
+  cairo_curve_to(cr, x + 35.0, baseline + 2.5, end - 30.0, baseline + 7.0, end, baseline + 4.0);
+  cairo_set_line_width(cr, 1.1);
   cairo_set_source_rgb(cr, kLettering.r, kLettering.g, kLettering.b);
   cairo_stroke(cr);
 
   drawText(cr, kSmall, "PROGRAM TUBE EQUALIZER", x + 1.0, baseline + 17.0, Align::left);
-  drawText(cr, kSmall, "PASSIVE NETWORK . TWIN TRIODE", x + 1.0, baseline + 26.0, Align::left);
+  drawText(cr, kSmall, "TWIN TRIODE BUFFER", x + 1.0, baseline + 26.0, Align::left);
 }
 
 void drawLogo(cairo_t* cr, double cx, double baseline) {
@@ -280,8 +286,9 @@ void drawLogo(cairo_t* cr, double cx, double baseline) {
   cairo_text_extents_t e;
   cairo_text_extents(cr, "Quillane", &e);
   cairo_move_to(cr, cx - e.x_advance / 2.0, baseline);
+  cairo_text_path(cr, "Quillane");
   cairo_set_source_rgb(cr, 0.93, 0.93, 0.90);
-  cairo_show_text(cr, "Quillane");
+  cairo_fill(cr);
   cairo_restore(cr);
   drawText(cr, kSmall, "GLASS AND COPPER, BY HAND", cx, baseline + 12.0, Align::centre);
 }

@@ -18,22 +18,17 @@ double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 const Vec3 kLight = normalize({-0.45, -0.75, 0.85});
 
-// Chrome reflects its surroundings: a bright sky above, a dark horizon band, a dim floor, plus a
-// hot spot from the light.
-double chrome(Vec3 n) {
-  const Vec3 r{2.0 * n.z * n.x, 2.0 * n.z * n.y, 2.0 * n.z * n.z - 1.0};
-  const double up = -r.y;
-  double v = 0.30 + 0.58 * smoothstep(-0.05, 0.55, up);
-  v -= 0.22 * std::exp(-((up + 0.02) / 0.12) * ((up + 0.02) / 0.12));
-  v += 0.10 * r.z;
-  v += 0.55 * std::pow(std::max(0.0, dot(r, kLight)), 40.0);
-  return v;
+const Vec3 kHalf = normalize({kLight.x, kLight.y, kLight.z + 1.0});
+
+// Polished steel: a moderate diffuse part, a sharp highlight and a broad sheen.
+double metal(Vec3 n) {
+  const double diffuse = std::max(0.0, dot(n, kLight));
+  const double nh = std::max(0.0, dot(n, kHalf));
+  return 0.16 + 0.52 * diffuse + 0.75 * std::pow(nh, 36.0) + 0.12 * std::pow(nh, 6.0);
 }
 
-Rgba chromeColour(Vec3 n, double shade = 1.0) {
-  const double v = chrome(n) * shade;
-  return opaque(v * 0.97, v * 0.99, v * 1.02);
-}
+Rgba steel(double v) { return opaque(v * 0.97, v * 0.99, v * 1.02); }
+Rgba metalColour(Vec3 n, double shade = 1.0) { return steel(metal(n) * shade); }
 
 struct Toggle {
   double nutX, nutY; // centre of the nut in the frame
@@ -48,25 +43,35 @@ double hexMeasure(double x, double y) {
   return std::max(std::abs(y), std::abs(x) * 0.8660254 + std::abs(y) * 0.5);
 }
 
-// Lever: a tapered rod from the nut's centre to the ball, then the ball.
-bool leverHit(const Toggle& t, double x, double y, Vec3& n) {
+enum class LeverPart { none, rod, ball };
+
+// Lever: a rod from the nut's centre to the ball end, then the ball.
+LeverPart leverHit(const Toggle& t, double x, double y, Vec3& n) {
   const double dir = t.up ? -1.0 : 1.0;
   const double tipY = dir * t.lever;
   const double ball = t.nutRadius * 0.32;
-  const double dBall = std::hypot(x, y - tipY);
-  if (dBall < ball) {
+  if (std::hypot(x, y - tipY) < ball) {
     const double bx = x / ball, by = (y - tipY) / ball;
     n = {bx, by, std::sqrt(std::max(0.0, 1.0 - bx * bx - by * by))};
-    return true;
+    return LeverPart::ball;
   }
-  const double along = y * dir; // 0 at the centre, lever at the ball
-  if (along < 0.0 || along > t.lever) return false;
-  const double half = mix(t.nutRadius * 0.24, t.nutRadius * 0.17, along / t.lever);
-  if (std::abs(x) >= half) return false;
+  const double along = y * dir; // 0 at the centre, t.lever at the ball
+  if (along < 0.0 || along > t.lever) return LeverPart::none;
+  // The ball end is nearer the viewer than the root, so the rod widens towards it.
+  const double half = mix(t.nutRadius * 0.15, t.nutRadius * 0.21, along / t.lever);
+  if (std::abs(x) >= half) return LeverPart::none;
   const double s = x / half;
-  // The rod leans towards the viewer, so its front faces a little away from the ball.
-  n = normalize({s, -dir * 0.35, std::sqrt(1.0 - s * s)});
-  return true;
+  n = {s, 0.0, std::sqrt(1.0 - s * s)};
+  return LeverPart::rod;
+}
+
+// A polished rod reflects a bright stripe on its lit side and has dark edges.
+Rgba rodColour(double s, double along) {
+  double v = 0.22 + 0.78 * std::exp(-((s + 0.38) / 0.28) * ((s + 0.38) / 0.28)) +
+             0.22 * std::exp(-((s - 0.55) / 0.2) * ((s - 0.55) / 0.2));
+  v *= 1.0 - 0.45 * s * s * s * s;
+  v *= 0.8 + 0.2 * along;
+  return steel(v);
 }
 
 Rgba shadeToggle(const Toggle& t, double px, double py) {
@@ -74,11 +79,15 @@ Rgba shadeToggle(const Toggle& t, double px, double py) {
   const double apothem = t.nutRadius * 0.8660254;
 
   Vec3 n{0, 0, 1};
-  if (leverHit(t, x, y, n)) return chromeColour(n);
+  switch (leverHit(t, x, y, n)) {
+  case LeverPart::ball: return metalColour(n);
+  case LeverPart::rod: return rodColour(n.x, clamp01(std::abs(y) / t.lever));
+  case LeverPart::none: break;
+  }
 
   // Shadow of the lever, down and to the right, on whatever lies below it.
   Vec3 unused{};
-  const bool inLeverShadow = leverHit(t, x - 1.5, y - 1.7, unused);
+  const bool inLeverShadow = leverHit(t, x - 1.5, y - 1.7, unused) != LeverPart::none;
   const double leverShadow = inLeverShadow ? 0.45 : 1.0;
 
   const double r = std::hypot(x, y);
@@ -90,20 +99,20 @@ Rgba shadeToggle(const Toggle& t, double px, double py) {
     const double tilt = 0.55 * phase + 0.35;
     const Vec3 rn = normalize({x / r * tilt, y / r * tilt, 1.0});
     const double edge = smoothstep(hole, hole + 0.6, r); // dark lip at the hole
-    return chromeColour(rn, leverShadow * mix(0.4, 0.92, edge));
+    return metalColour(rn, leverShadow * mix(0.4, 0.92, edge));
   }
 
   const double h = hexMeasure(x, y);
   if (h < apothem) {
     // Six facets rising slightly towards the centre, and a chamfer round the rim.
-    const double sector = std::floor((std::atan2(y, x) + kPi / 6.0) / (kPi / 3.0));
-    const double faceAngle = sector * kPi / 3.0;
+    const double sector = std::floor(std::atan2(y, x) / (kPi / 3.0));
+    const double faceAngle = sector * kPi / 3.0 + kPi / 6.0; // normal of that edge
     Vec3 fn = normalize({std::cos(faceAngle) * 0.32, std::sin(faceAngle) * 0.32, 1.0});
     if (h > apothem - 1.1) fn = normalize({std::cos(faceAngle), std::sin(faceAngle), 1.1});
     // Shadow of the bushing on the nut.
     const double bushShadow =
         0.6 + 0.4 * smoothstep(t.bushing, t.bushing + 1.8, std::hypot(x - 0.9, y - 1.1));
-    return chromeColour(fn, 0.92 * leverShadow * bushShadow);
+    return metalColour(fn, 0.92 * leverShadow * bushShadow);
   }
 
   // Soft shadow of the nut on the panel.
@@ -135,7 +144,7 @@ Rgba shadeLamp(double px, double py, bool lit, const Rgba& below) {
     // A rounded ring: the normal swings from inward to outward across it.
     const double t = (r - kLensRadius) / (kBezelRadius - kLensRadius) * 2.0 - 1.0;
     const Vec3 n = normalize({x / r * t * 1.2, y / r * t * 1.2, std::sqrt(1.0 - 0.5 * t * t)});
-    return chromeColour(n, 0.95);
+    return metalColour(n, 0.95);
   }
   Rgba outside = below;
   // Shadow of the bezel.
@@ -161,7 +170,7 @@ Image drawToggleStrip(SwitchKind kind) {
     t.nutY = lamp ? kLampNutY : kPlainNutY;
     t.nutRadius = lamp ? 9.2 : 10.0;
     t.bushing = t.nutRadius * 0.55;
-    t.lever = lamp ? 6.6 : 9.2;
+    t.lever = lamp ? 6.2 : 7.0;
     t.up = frame == 1;
     const bool lit = frame == 1;
     shadeRect(image, 0, frame * height, kSwitchWidth, height, 6, [&](double x, double y) {
