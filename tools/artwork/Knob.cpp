@@ -20,6 +20,8 @@ double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 // Screen coordinates: x to the right, y down, z towards the viewer.
 const Vec3 kLight = normalize({-0.45, -0.75, 0.85});
 const Vec3 kHalf = normalize({kLight.x, kLight.y, kLight.z + 1.0});
+// A weak second light from the lower right picks out the flutes on the shaded side.
+const Vec3 kRimHalf = normalize(Vec3{0.55, 0.55, 0.63 + 1.0});
 
 // Sizes in pixels, from the knob's centre.
 constexpr double kCentre = kKnobSize / 2.0;
@@ -41,7 +43,9 @@ constexpr std::uint32_t kCapSeed = 0x4B4E4F42;
 double bakelite(Vec3 n) {
   const double diffuse = std::max(0.0, dot(n, kLight));
   const double nh = std::max(0.0, dot(n, kHalf));
-  return 0.016 + 0.035 * diffuse + 0.50 * std::pow(nh, 40.0) + 0.09 * std::pow(nh, 6.0);
+  const double rim = std::max(0.0, dot(n, kRimHalf));
+  return 0.016 + 0.035 * diffuse + 0.50 * std::pow(nh, 40.0) + 0.09 * std::pow(nh, 6.0) +
+         0.10 * std::pow(rim, 24.0);
 }
 
 // Concentric brushing: bright wedges along the light's direction, rings of slightly different
@@ -103,6 +107,7 @@ Rgba shadeKnob(double px, double py, double angle) {
 
   Vec3 n{0.0, 0.0, 1.0};
   double occlusion = 1.0;
+  double sheen = 0.0; // the glossy shoulder shows a broad reflection that the flat top lacks
   if (r < kTopRadius) {
     // Slightly domed top, steeper in a narrow bevel at its edge.
     const double tilt =
@@ -119,9 +124,11 @@ Rgba shadeKnob(double px, double py, double angle) {
     const double tx = -uy, ty = ux; // direction of increasing angle
     n = normalize(
         {ux * std::sin(tilt) + tx * sideways, uy * std::sin(tilt) + ty * sideways, std::cos(tilt)});
-    occlusion = 1.0 - 0.35 * groove * smoothstep(0.0, 0.5, t);
+    occlusion = 1.0 - 0.45 * groove * smoothstep(0.0, 0.5, t);
+    sheen = 0.22 * std::pow(std::max(0.0, dot(n, kHalf)), 7.0) +
+            0.08 * std::pow(std::max(0.0, dot(n, kRimHalf)), 6.0);
   }
-  const double v = bakelite(n) * occlusion;
+  const double v = (bakelite(n) + sheen) * occlusion;
   return opaque(v, v * 0.97, v * 0.95);
 }
 

@@ -333,7 +333,7 @@ Image drawPanel() {
 
   for (const SwitchPlace& s : switchPlaces()) {
     const double nutY = s.kind == SwitchKind::plain ? kPlainNutY : kLampNutY;
-    drawSeat(cr, s.left + kNutX, s.top + nutY, 13.0);
+    drawSeat(cr, s.left + kNutX, s.top + nutY, s.kind == SwitchKind::plain ? 14.0 : 13.2);
     if (s.kind == SwitchKind::withLamp) drawLampSeat(cr, s.left + kLampX, s.top + kLampY);
   }
   const SwitchPlace& mode = switchPlaces()[0];
@@ -347,7 +347,7 @@ Image drawPanel() {
            Align::centre);
 
   drawProductName(cr);
-  drawLogo(cr, 802.0, 128.0);
+  drawLogo(cr, 802.0, 124.0);
 
   for (const auto& [x, y] :
        {std::pair{7.5, 7.5}, std::pair{882.5, 7.5}, std::pair{7.5, 154.5}, std::pair{882.5, 154.5}})

@@ -24,7 +24,7 @@ const Vec3 kHalf = normalize({kLight.x, kLight.y, kLight.z + 1.0});
 double metal(Vec3 n) {
   const double diffuse = std::max(0.0, dot(n, kLight));
   const double nh = std::max(0.0, dot(n, kHalf));
-  return 0.16 + 0.52 * diffuse + 0.75 * std::pow(nh, 36.0) + 0.12 * std::pow(nh, 6.0);
+  return 0.12 + 0.52 * diffuse + 0.35 * std::pow(nh, 60.0) + 0.10 * std::pow(nh, 6.0);
 }
 
 Rgba steel(double v) { return opaque(v * 0.97, v * 0.99, v * 1.02); }
@@ -49,7 +49,7 @@ enum class LeverPart { none, rod, ball };
 LeverPart leverHit(const Toggle& t, double x, double y, Vec3& n) {
   const double dir = t.up ? -1.0 : 1.0;
   const double tipY = dir * t.lever;
-  const double ball = t.nutRadius * 0.32;
+  const double ball = t.nutRadius * 0.34;
   if (std::hypot(x, y - tipY) < ball) {
     const double bx = x / ball, by = (y - tipY) / ball;
     n = {bx, by, std::sqrt(std::max(0.0, 1.0 - bx * bx - by * by))};
@@ -58,7 +58,7 @@ LeverPart leverHit(const Toggle& t, double x, double y, Vec3& n) {
   const double along = y * dir; // 0 at the centre, t.lever at the ball
   if (along < 0.0 || along > t.lever) return LeverPart::none;
   // The ball end is nearer the viewer than the root, so the rod widens towards it.
-  const double half = mix(t.nutRadius * 0.15, t.nutRadius * 0.21, along / t.lever);
+  const double half = mix(t.nutRadius * 0.16, t.nutRadius * 0.23, along / t.lever);
   if (std::abs(x) >= half) return LeverPart::none;
   const double s = x / half;
   n = {s, 0.0, std::sqrt(1.0 - s * s)};
@@ -67,7 +67,7 @@ LeverPart leverHit(const Toggle& t, double x, double y, Vec3& n) {
 
 // A polished rod reflects a bright stripe on its lit side and has dark edges.
 Rgba rodColour(double s, double along) {
-  double v = 0.22 + 0.78 * std::exp(-((s + 0.38) / 0.28) * ((s + 0.38) / 0.28)) +
+  double v = 0.30 + 0.75 * std::exp(-((s + 0.38) / 0.28) * ((s + 0.38) / 0.28)) +
              0.22 * std::exp(-((s - 0.55) / 0.2) * ((s - 0.55) / 0.2));
   v *= 1.0 - 0.45 * s * s * s * s;
   v *= 0.8 + 0.2 * along;
@@ -87,12 +87,12 @@ Rgba shadeToggle(const Toggle& t, double px, double py) {
 
   // Shadow of the lever, down and to the right, on whatever lies below it.
   Vec3 unused{};
-  const bool inLeverShadow = leverHit(t, x - 1.5, y - 1.7, unused) != LeverPart::none;
-  const double leverShadow = inLeverShadow ? 0.45 : 1.0;
+  const bool inLeverShadow = leverHit(t, x - 1.2, y - 1.4, unused) != LeverPart::none;
+  const double leverShadow = inLeverShadow ? 0.62 : 1.0;
 
   const double r = std::hypot(x, y);
   if (r < t.bushing) {
-    const double hole = t.bushing * 0.52;
+    const double hole = t.bushing * 0.42;
     if (r < hole) return opaque(0.03, 0.03, 0.035);
     // Threads: rings whose normal rocks in and out.
     const double phase = std::sin(r * 2.0 * kPi / 1.1);
@@ -107,7 +107,7 @@ Rgba shadeToggle(const Toggle& t, double px, double py) {
     // Six facets rising slightly towards the centre, and a chamfer round the rim.
     const double sector = std::floor(std::atan2(y, x) / (kPi / 3.0));
     const double faceAngle = sector * kPi / 3.0 + kPi / 6.0; // normal of that edge
-    Vec3 fn = normalize({std::cos(faceAngle) * 0.32, std::sin(faceAngle) * 0.32, 1.0});
+    Vec3 fn = normalize({std::cos(faceAngle) * 0.3, std::sin(faceAngle) * 0.3, 1.0});
     if (h > apothem - 1.1) fn = normalize({std::cos(faceAngle), std::sin(faceAngle), 1.1});
     // Shadow of the bushing on the nut.
     const double bushShadow =
