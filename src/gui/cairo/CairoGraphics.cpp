@@ -149,6 +149,12 @@ CDrawContext* CairoBackBuffer::begin(const CRect& area) {
   cr = cairo_create(surface);
   cairo_rectangle(cr, area.left, area.top, area.getWidth(), area.getHeight());
   cairo_clip(cr);
+  // Start from nothing: views with transparent parts must not blend over
+  // what the area showed before.
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+  cairo_paint(cr);
+  cairo_restore(cr);
   context = new CairoDrawContext(cr);
   return context;
 }

@@ -16,9 +16,9 @@ namespace {
 struct Hooks {
   std::mutex mutex;
   std::map<std::string, int> loads;
-  testing::ResourceSource resources;
-  testing::TickSource ticks;
-  testing::SleepHook sleep;
+  testhooks::ResourceSource resources;
+  testhooks::TickSource ticks;
+  testhooks::SleepHook sleep;
 };
 
 Hooks& hooks() {
@@ -35,7 +35,7 @@ std::string lowerCase(const char* name) {
 
 } // namespace
 
-namespace testing {
+namespace testhooks {
 
 int bitmapLoadCount(const char* name) {
   std::lock_guard lock(hooks().mutex);
@@ -63,7 +63,7 @@ void setSleepHook(SleepHook hook) {
   hooks().sleep = std::move(hook);
 }
 
-} // namespace testing
+} // namespace testhooks
 
 namespace detail {
 
@@ -73,7 +73,7 @@ void countBitmapLoad(const char* name) {
 }
 
 bool loadResource(const char* name, std::vector<unsigned char>& bytes) {
-  testing::ResourceSource source;
+  testhooks::ResourceSource source;
   {
     std::lock_guard lock(hooks().mutex);
     source = hooks().resources;
@@ -82,7 +82,7 @@ bool loadResource(const char* name, std::vector<unsigned char>& bytes) {
 }
 
 uint32_t ticks() {
-  testing::TickSource source;
+  testhooks::TickSource source;
   {
     std::lock_guard lock(hooks().mutex);
     source = hooks().ticks;
@@ -91,7 +91,7 @@ uint32_t ticks() {
 }
 
 void sleepMilliseconds(uint32_t ms) {
-  testing::SleepHook hook;
+  testhooks::SleepHook hook;
   {
     std::lock_guard lock(hooks().mutex);
     hook = hooks().sleep;

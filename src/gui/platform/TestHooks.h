@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-namespace VSTGUI::testing {
+namespace VSTGUI::testhooks {
 
 // How many CBitmap objects were created from a resource of this name (any case).
 int bitmapLoadCount(const char* name);
@@ -23,4 +23,4 @@ void setTickSource(TickSource source);
 using SleepHook = std::function<void(uint32_t ms)>;
 void setSleepHook(SleepHook hook);
 
-} // namespace VSTGUI::testing
+} // namespace VSTGUI::testhooks
