@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kNumPrograms = 1;
+constexpr double kDefaultSampleRate = 44100.0;  // Hz, until the host sets its rate
+constexpr unsigned kOversampling = 2;
 
 // Values of the "Init" program, by parameter index.
 constexpr float kInitValues[kNumParams] = {0.5f, 0.5f, 0.0f, 0.0f, 0.5f, 1.0f, 0.5f,
@@ -59,6 +61,14 @@ VST_ORVEL::VST_ORVEL(audioMasterCallback audioMaster)
 
   processMode.store(kModeMono, std::memory_order_relaxed);
 
+  // Channel chains at the default host rate until the host sets its own.
+  leftCore = std::make_unique<ORVEL>(kDefaultSampleRate);
+  rightCore = std::make_unique<ORVEL>(kDefaultSampleRate);
+  leftOversampler = std::make_unique<HBOversampler<ORVEL>>(leftCore.get(), kDefaultSampleRate);
+  rightOversampler = std::make_unique<HBOversampler<ORVEL>>(rightCore.get(), kDefaultSampleRate);
+  leftOversampler->setFactor(kOversampling);
+  rightOversampler->setFactor(kOversampling);
+
   // Parameter objects, created in the documented order (10 and 11 swapped).
   parameters = std::make_unique<std::unique_ptr<VSTParameter>[]>(kNumParams);
   auto& p = parameters;
@@ -93,6 +103,10 @@ VST_ORVEL::VST_ORVEL(audioMasterCallback audioMaster)
 
 VST_ORVEL::~VST_ORVEL() {
   programs.reset();
+  leftCore.reset();
+  rightCore.reset();
+  leftOversampler.reset();
+  rightOversampler.reset();
   for (int i = 0; i < kNumParams; ++i) parameters[i].reset();
   parameters.reset();
 }
@@ -108,7 +122,15 @@ void VST_ORVEL::setParameter(VstInt32 index, float value) {
   case kMode:
     processMode.store(value >= 0.5f ? kModeStereo : kModeMono, std::memory_order_relaxed);
     break;
-  default: break;
+  case kTubeBuffer:
+    leftCore->setTubeBuffer(value);
+    rightCore->setTubeBuffer(value);
+    break;
+  case kEqualizer:
+    leftCore->setEqualizer(value);
+    rightCore->setEqualizer(value);
+    break;
+  default: sendFilterParameters(); break;
   }
 
   if (editor) editor->setParameter(index, value);
@@ -181,7 +203,36 @@ bool VST_ORVEL::getProductString(char* text) {
 
 VstInt32 VST_ORVEL::getVendorVersion() { return 1020; }
 
-void VST_ORVEL::setSampleRate(float rate) { AudioEffectX::setSampleRate(rate); }
+void VST_ORVEL::sendFilterParameters() {
+  // All eight equalizer values, always, as the host's single-precision values.
+  double v[8];
+  for (int i = 0; i < 8; ++i)
+    v[i] = static_cast<double>(static_cast<float>(parameters[kHiBoost + i]->value));
+  for (ORVEL* core : {leftCore.get(), rightCore.get()})
+    core->setFilterParameters(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+}
+
+void VST_ORVEL::setSampleRate(float rate) {
+  if (!(rate > 0.0f)) return;  // NaN, zero and negative rates mean nothing
+  if (rate < kMinSampleRate) rate = kMinSampleRate;
+  if (rate > kMaxSampleRate) rate = kMaxSampleRate;
+  AudioEffectX::setSampleRate(rate);
+  leftOversampler->setSampleRate(rate);
+  rightOversampler->setSampleRate(rate);
+}
+
+// The documented test is a NaN in the last frame. A non-finite sample elsewhere
+// in the block (or one so large that the equalizer overflows) can leave NaN in
+// the half-band and equalizer states, which the tube stage then turns into a
+// finite but stuck output; so the chain states are checked as well. Recovery
+// clears both chains and returns the tube stages to their operating point.
+void VST_ORVEL::recoverIfNeeded(double lastLeft, double lastRight) {
+  if (std::isnan(lastLeft) || std::isnan(lastRight) || !leftOversampler->isStateFinite() ||
+      !rightOversampler->isStateFinite()) {
+    leftOversampler->reset();
+    rightOversampler->reset();
+  }
+}
 
 template <typename Sample>
 void VST_ORVEL::processBlock(Sample** inputs, Sample** outputs, VstInt32 n) {
@@ -193,24 +244,36 @@ void VST_ORVEL::processBlock(Sample** inputs, Sample** outputs, VstInt32 n) {
   if (!inL || !inR || !outL || !outR) return;
 
   ScopedDenormals flushDenormals;
+  HBOversampler<ORVEL>& left = *leftOversampler;
+  HBOversampler<ORVEL>& right = *rightOversampler;
+  const uint32_t factor = left.getFactor();
+  // The gains are read at every sample so that a change from another thread
+  // acts at once; the mode is read once per block.
   if (processMode.load(std::memory_order_relaxed) == kModeStereo) {
     for (VstInt32 i = 0; i < n; ++i) {
-      const double gIn = inputGain.load(std::memory_order_relaxed);
-      const double gOut = outputGain.load(std::memory_order_relaxed);
-      const double xL = static_cast<double>(inL[i]) * gIn;
-      const double xR = static_cast<double>(inR[i]) * gIn;
-      outL[i] = static_cast<Sample>(xL * gOut);
-      outR[i] = static_cast<Sample>(xR * gOut);
+      // Both inputs of a frame are read before either output is written, so
+      // in-place buffers work.
+      const double xL = static_cast<double>(inL[i]);
+      const double xR = static_cast<double>(inR[i]);
+      const double yL = left.process(xL * inputGain.load(std::memory_order_relaxed), factor, 0) *
+                        outputGain.load(std::memory_order_relaxed);
+      const double yR = right.process(xR * inputGain.load(std::memory_order_relaxed), factor, 0) *
+                        outputGain.load(std::memory_order_relaxed);
+      outL[i] = static_cast<Sample>(yL);
+      outR[i] = static_cast<Sample>(yR);
     }
   } else {
+    // The left input through the left chain to both outputs; the right chain
+    // keeps its state for when stereo returns.
     for (VstInt32 i = 0; i < n; ++i) {
-      const double gIn = inputGain.load(std::memory_order_relaxed);
-      const double gOut = outputGain.load(std::memory_order_relaxed);
-      const double y = static_cast<double>(inL[i]) * gIn * gOut;
+      const double x = static_cast<double>(inL[i]);
+      const double y = left.process(x * inputGain.load(std::memory_order_relaxed), factor, 0) *
+                       outputGain.load(std::memory_order_relaxed);
       outL[i] = static_cast<Sample>(y);
       outR[i] = static_cast<Sample>(y);
     }
   }
+  recoverIfNeeded(static_cast<double>(outL[n - 1]), static_cast<double>(outR[n - 1]));
 }
 
 void VST_ORVEL::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "dsp/tube/HBOversampler.h"
+#include "dsp/tube/ORVEL.h"
 #include "effect/EffectProgram.h"
 #include "effect/VSTParameter.h"
 #include "host/AudioEffectX.h"
@@ -59,10 +61,27 @@ public:
   double getInputGain() const { return inputGain.load(std::memory_order_relaxed); }
   double getOutputGain() const { return outputGain.load(std::memory_order_relaxed); }
   std::uint16_t getProcessMode() const { return processMode.load(std::memory_order_relaxed); }
+  const ORVEL& getLeftCore() const { return *leftCore; }
+  const ORVEL& getRightCore() const { return *rightCore; }
+  const HBOversampler<ORVEL>& getLeftOversampler() const { return *leftOversampler; }
+  const HBOversampler<ORVEL>& getRightOversampler() const { return *rightOversampler; }
+
+  // Host rates outside this range are taken as its nearest end; a rate that is
+  // not a positive number is ignored.
+  static constexpr float kMinSampleRate = 1000.0f;
+  static constexpr float kMaxSampleRate = 1536000.0f;
 
 private:
   static bool validIndex(VstInt32 index) { return index >= 0 && index < kNumParams; }
   template <typename Sample> void processBlock(Sample** inputs, Sample** outputs, VstInt32 n);
+  void sendFilterParameters();
+  void recoverIfNeeded(double lastLeft, double lastRight);
+
+  // Channel chains: each oversampler drives its own core.
+  std::unique_ptr<HBOversampler<ORVEL>> leftOversampler;
+  std::unique_ptr<HBOversampler<ORVEL>> rightOversampler;
+  std::unique_ptr<ORVEL> leftCore;
+  std::unique_ptr<ORVEL> rightCore;
 
   std::atomic<std::uint16_t> processMode{kModeMono};
   std::atomic<double> inputGain{1.0};

@@ -162,3 +162,66 @@ TEST_F(EffectTest, ProgramMirrorsLiveValues) {
   effect->setProgram(-1);
   EXPECT_TRUE(effect->calls.empty());
 }
+
+TEST_F(EffectTest, SampleRateReachesTheCoresAtTwiceTheHostRate) {
+  // Before any rate: the chains already run their designs at twice 44100 Hz.
+  EXPECT_EQ(effect->getLeftCore().getFilter().sampleRate, 88200.0);
+  effect->setSampleRate(48000.0f);
+  for (const ORVEL* core : {&effect->getLeftCore(), &effect->getRightCore()}) {
+    EXPECT_EQ(core->getFilter().sampleRate, 96000.0);
+    EXPECT_EQ(core->getTube().getSampleRate(), 96000.0);
+  }
+  EXPECT_EQ(effect->getLeftOversampler().getBaseSampleRate(), 48000.0);
+  // Rates that mean nothing are ignored; absurd ones are limited.
+  effect->setSampleRate(std::numeric_limits<float>::quiet_NaN());
+  effect->setSampleRate(-1.0f);
+  effect->setSampleRate(0.0f);
+  EXPECT_EQ(effect->getSampleRate(), 48000.0f);
+  effect->setSampleRate(1e12f);
+  EXPECT_EQ(effect->getSampleRate(), VST_ORVEL::kMaxSampleRate);
+}
+
+TEST_F(EffectTest, OneEqualizerParameterResendsAllEight) {
+  const float values[8] = {0.1f, 0.2f, 0.3f, 0.4f, 0.6f, 0.0f, 1.0f, 0.9f};
+  for (int i = 0; i < 8; ++i) effect->setParameter(kHiBoost + i, values[i]);
+  effect->setParameter(kLoBoost, 0.5f);
+  const double expected[8] = {0.1f, 0.2f, 0.3f, 0.4f, 0.6f,
+                              ORVELFilterSmoothed::shapeLowControl(0.5), 0.995, 0.9f};
+  for (const ORVEL* core : {&effect->getLeftCore(), &effect->getRightCore()}) {
+    EXPECT_TRUE(core->getFilter().smoothingActive.load());
+    for (int i = 0; i < 8; ++i)
+      EXPECT_DOUBLE_EQ(core->getFilter().targets[i].load(), expected[i]) << i;
+  }
+}
+
+TEST_F(EffectTest, SwitchesReachBothCores) {
+  effect->setParameter(kTubeBuffer, 0.49f);
+  effect->setParameter(kEqualizer, 0.5f);
+  for (const ORVEL* core : {&effect->getLeftCore(), &effect->getRightCore()}) {
+    EXPECT_FALSE(core->isTubeBufferOn());
+    EXPECT_TRUE(core->isEqualizerOn());
+  }
+}
+
+#if defined(__x86_64__)
+#include <xmmintrin.h>
+
+TEST_F(EffectTest, BlocksFlushDenormalsAndRestoreTheCallersMode) {
+  effect->setParameter(kTubeBuffer, 0.0f);
+  effect->setParameter(kEqualizer, 0.0f);
+  const unsigned before = _mm_getcsr() & ~0x8040u;
+  _mm_setcsr(before);
+  // A denormal input counts as zero inside the block, so the chain stays silent.
+  std::vector<double> in(64, 1e-310), out(64, 1.0);
+  double* ins[2] = {in.data(), in.data()};
+  double* outs[2] = {out.data(), out.data()};
+  effect->processDoubleReplacing(ins, outs, 64);
+  for (double y : out) EXPECT_EQ(y, 0.0);
+  EXPECT_EQ(_mm_getcsr() & ~0x3Fu, before & ~0x3Fu);
+  // A caller that had the modes on keeps them.
+  _mm_setcsr(before | 0x8040u);
+  effect->processDoubleReplacing(ins, outs, 64);
+  EXPECT_EQ(_mm_getcsr() & ~0x3Fu, (before | 0x8040u) & ~0x3Fu);
+  _mm_setcsr(before);
+}
+#endif
