@@ -28,7 +28,9 @@ HostSession::HostSession(const std::string& modulePath, bool traces) : showTrace
   if (access(modulePath.c_str(), F_OK) != 0) throw RenderError("module not found: " + modulePath);
   std::string error;
   RedirectStdout quiet(showTraces);
-  module = vsthost::Module::load(modulePath, &error);
+  // dlopen searches the library path for a bare file name; the user means this directory.
+  const bool bare = modulePath.find('/') == std::string::npos;
+  module = vsthost::Module::load(bare ? "./" + modulePath : modulePath, &error);
   if (!module) throw RenderError("cannot load module " + modulePath + ": " + error);
   effect = std::make_unique<vsthost::Plugin>(*module);
   // Close a refused effect while its trace lines are still redirected.
