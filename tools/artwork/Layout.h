@@ -48,35 +48,24 @@ struct KnobPlace {
 };
 
 inline const std::vector<KnobPlace>& knobPlaces() {
+  using Labels = std::vector<std::string_view>;
+  static const Labels lowFrequency = {"20", "30", "45", "60", "100", "150"};
+  static const Labels highFrequency = {"3k", "4k", "5k", "6k", "10k", "12k", "16k"};
+  static const Labels attenSelect = {"5k", "6k", "8k", "10k", "15k", "20k"};
+  constexpr auto above = CaptionPlace::above;
+  constexpr auto below = CaptionPlace::below;
+  constexpr auto continuous = KnobStrip::continuous;
   static const std::vector<KnobPlace> places = {
-      {75, 85, KnobStrip::continuous, "INPUT", CaptionPlace::below, {}, 0.5},
-      {706, 25, KnobStrip::continuous, "OUTPUT", CaptionPlace::above, {}, 0.5},
-      {419, 25, KnobStrip::continuous, "BOOST", CaptionPlace::above, {}, 0.0},
-      {562, 25, KnobStrip::continuous, "ATTEN", CaptionPlace::above, {}, 0.0},
-      {478,
-       85,
-       KnobStrip::seven,
-       "HIGH FREQUENCY",
-       CaptionPlace::below,
-       {"3k", "4k", "5k", "6k", "10k", "12k", "16k"},
-       0.5},
-      {621,
-       85,
-       KnobStrip::six,
-       "ATTEN SEL",
-       CaptionPlace::below,
-       {"5k", "6k", "8k", "10k", "15k", "20k"},
-       1.0},
-      {360, 85, KnobStrip::continuous, "BANDWIDTH", CaptionPlace::below, {}, 0.5},
-      {158, 25, KnobStrip::continuous, "BOOST", CaptionPlace::above, {}, 0.0},
-      {276, 25, KnobStrip::continuous, "ATTEN", CaptionPlace::above, {}, 0.0},
-      {217,
-       85,
-       KnobStrip::six,
-       "LOW FREQUENCY",
-       CaptionPlace::below,
-       {"20", "30", "45", "60", "100", "150"},
-       0.0},
+      {75, 85, continuous, "INPUT", below, {}, 0.5},
+      {706, 25, continuous, "OUTPUT", above, {}, 0.5},
+      {419, 25, continuous, "BOOST", above, {}, 0.0},
+      {562, 25, continuous, "ATTEN", above, {}, 0.0},
+      {478, 85, KnobStrip::seven, "HIGH FREQUENCY", below, highFrequency, 0.5},
+      {621, 85, KnobStrip::six, "ATTEN SEL", below, attenSelect, 1.0},
+      {360, 85, continuous, "BANDWIDTH", below, {}, 0.5},
+      {158, 25, continuous, "BOOST", above, {}, 0.0},
+      {276, 25, continuous, "ATTEN", above, {}, 0.0},
+      {217, 85, KnobStrip::six, "LOW FREQUENCY", below, lowFrequency, 0.0},
   };
   return places;
 }
