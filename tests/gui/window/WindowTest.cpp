@@ -1,0 +1,306 @@
+// The built module on a real X11 parent window (under the tests' own Xvfb),
+// driven through the dispatcher as a host does: rectangle, open, idle redraws,
+// close, repeated open/close without leaks, and user gestures made with the
+// XTest pointer, checked against the host notifications and window captures.
+#include "EmbeddedResources.h"
+#include "XvfbServer.h"
+#include "vsthost/vsthost.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <chrono>
+#include <cmath>
+#include <dirent.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using guitest::HostWindow;
+
+constexpr int kWidth = 890;
+constexpr int kHeight = 162;
+
+const vsthost::Module& builtModule() {
+  static std::unique_ptr<vsthost::Module> module = [] {
+    std::string error;
+    auto loaded = vsthost::Module::load(OMBRINE_MODULE_PATH, &error);
+    if (!loaded) ADD_FAILURE() << error;
+    return loaded;
+  }();
+  return *module;
+}
+
+int openDescriptors() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir))
+      ++count;
+    closedir(dir);
+  }
+  return count;
+}
+
+// The front panel as stored: 24-bit, bottom row first, 122-byte headers, rows padded to 4 bytes.
+uint32_t frontPanelPixel(int x, int y) {
+  static const ombrine::ResourceBlob blob = ombrine::findResource("FrontPanel.bmp");
+  const std::size_t stride = (kWidth * 3 + 3) & ~std::size_t{3};
+  const unsigned char* p =
+      blob.data + 122 + static_cast<std::size_t>(kHeight - 1 - y) * stride + std::size_t(x) * 3;
+  return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+}
+
+struct Region {
+  int left, top, width, height;
+};
+constexpr Region kInputKnob{75, 85, 52, 52};
+constexpr Region kEqualizerSwitch{778, 8, 26, 58};
+constexpr Region kEqualizerLamp{786, 18, 10, 10}; // around the lamp centre (13, 16) of the frame
+
+std::vector<uint32_t> pixelsIn(const HostWindow::Capture& capture, const Region& r) {
+  std::vector<uint32_t> out;
+  for (int y = r.top; y < r.top + r.height; ++y)
+    for (int x = r.left; x < r.left + r.width; ++x)
+      out.push_back(capture.at(x, y));
+  return out;
+}
+
+// Average brightness of red+green minus blue: high for a yellow lamp, near zero for grey.
+double lampYellowness(const HostWindow::Capture& capture) {
+  double sum = 0;
+  int n = 0;
+  for (uint32_t p : pixelsIn(capture, kEqualizerLamp)) {
+    const double r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    sum += (r + g) / 2 - b;
+    ++n;
+  }
+  return sum / n;
+}
+
+struct Call {
+  VstInt32 opcode;
+  VstInt32 index;
+  float opt;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_NE(host.display(), nullptr) << "no X display";
+    plugin = std::make_unique<vsthost::Plugin>(builtModule());
+    ASSERT_TRUE(plugin->valid());
+  }
+  void TearDown() override {
+    if (plugin) plugin->close();
+  }
+
+  bool openEditor() { return plugin->dispatch(effEditOpen, 0, 0, host.parentPointer()) == 1; }
+  void idle(int times = 1) {
+    for (int i = 0; i < times; ++i)
+      plugin->dispatch(effEditIdle);
+  }
+  // The edit notifications so far (no idle or version calls).
+  std::vector<Call> edits() const {
+    std::vector<Call> out;
+    for (const auto& c : plugin->calls())
+      if (c.opcode == audioMasterAutomate || c.opcode == audioMasterBeginEdit ||
+          c.opcode == audioMasterEndEdit)
+        out.push_back({c.opcode, c.index, c.opt});
+    return out;
+  }
+  // Idles the editor until the condition holds (events from the server take a moment).
+  bool idleUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 200; ++i) {
+      idle();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  // Idles until the window shows what was drawn (the server has the copies).
+  HostWindow::Capture settledCapture() {
+    idle();
+    XSync(host.display(), False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return host.captureChild();
+  }
+
+  HostWindow host{kWidth, kHeight};
+  std::unique_ptr<vsthost::Plugin> plugin;
+};
+
+TEST_F(WindowTest, RectOpenIdleClose) {
+  ERect* rect = nullptr;
+  ASSERT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, kHeight);
+  EXPECT_EQ(rect->right, kWidth);
+
+  ASSERT_TRUE(openEditor());
+  EXPECT_EQ(host.childCount(), 1);
+  const HostWindow::Capture shown = settledCapture();
+  ASSERT_EQ(shown.width, kWidth);
+  ASSERT_EQ(shown.height, kHeight);
+  // The bare panel shows the front panel exactly (a strip of the top edge and the bottom left).
+  int differing = 0;
+  for (int x = 0; x < kWidth; ++x)
+    if (shown.at(x, 3) != frontPanelPixel(x, 3)) ++differing;
+  for (int y = 140; y < kHeight; ++y)
+    for (int x = 0; x < 70; ++x)
+      if (shown.at(x, y) != frontPanelPixel(x, y)) ++differing;
+  EXPECT_EQ(differing, 0);
+
+  // Host automation: the window changes at the next idle, not before.
+  const auto knobBefore = pixelsIn(shown, kInputKnob);
+  plugin->setParameter(0, 1.0f);
+  XSync(host.display(), False);
+  EXPECT_EQ(pixelsIn(host.captureChild(), kInputKnob), knobBefore);
+  const auto knobAtEnd = pixelsIn(settledCapture(), kInputKnob);
+  EXPECT_NE(knobAtEnd, knobBefore);
+  plugin->setParameter(0, 0.5f);
+  EXPECT_EQ(pixelsIn(settledCapture(), kInputKnob), knobBefore);
+  EXPECT_TRUE(edits().empty()); // automation is not echoed to the host
+
+  EXPECT_EQ(plugin->dispatch(effEditClose), 0);
+  EXPECT_EQ(host.childCount(), 0);
+}
+
+TEST_F(WindowTest, FiftyOpenCloseCyclesLeaveNoWindowsOrConnections) {
+  // One cycle first, so that one-time library set-up is not counted.
+  ASSERT_TRUE(openEditor());
+  idle();
+  plugin->dispatch(effEditClose);
+  const int descriptors = openDescriptors();
+  for (int cycle = 0; cycle < 50; ++cycle) {
+    ASSERT_TRUE(openEditor());
+    idle(2);
+    ASSERT_EQ(host.childCount(), 1) << "cycle " << cycle;
+    plugin->dispatch(effEditClose);
+    ASSERT_EQ(host.childCount(), 0) << "cycle " << cycle;
+  }
+  EXPECT_EQ(openDescriptors(), descriptors); // every X connection was closed
+}
+
+TEST_F(WindowTest, ClosingTheEffectWithTheEditorOpenRemovesTheWindow) {
+  ASSERT_TRUE(openEditor());
+  idle();
+  const int descriptors = openDescriptors();
+  plugin->close();
+  EXPECT_EQ(host.childCount(), 0);
+  EXPECT_EQ(openDescriptors(), descriptors - 1);
+}
+
+TEST_F(WindowTest, DraggingTheInputKnobAutomatesBetweenBeginAndEndEdit) {
+  ASSERT_TRUE(openEditor());
+  idle();
+  plugin->clearCalls();
+  host.pointerTo(101, 111);
+  host.button(1, true);
+  ASSERT_TRUE(idleUntil([&] { return !edits().empty(); }));
+  host.pointerTo(101, 91); // 20 px up
+  host.pointerTo(121, 91); // and 20 px right: 0.5 + 40 / 200
+  ASSERT_TRUE(idleUntil([&] { return std::fabs(plugin->getParameter(0) - 0.7f) < 1e-4f; }));
+  host.button(1, false);
+  ASSERT_TRUE(idleUntil([&] { return edits().back().opcode == audioMasterEndEdit; }));
+
+  const auto calls = edits();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.front().opcode, audioMasterBeginEdit);
+  EXPECT_EQ(calls.front().index, 0);
+  for (std::size_t i = 1; i + 1 < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].opcode, audioMasterAutomate);
+    EXPECT_EQ(calls[i].index, 0);
+  }
+  EXPECT_NEAR(calls[calls.size() - 2].opt, 0.7f, 1e-4);
+  EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
+  EXPECT_EQ(calls.back().index, 0);
+  EXPECT_NEAR(plugin->getParameter(0), 0.7f, 1e-4);
+}
+
+TEST_F(WindowTest, EqualizerLeverTogglesAndTheLampFollowsButTheLampIgnoresClicks) {
+  ASSERT_TRUE(openEditor());
+  const HostWindow::Capture lit = settledCapture();
+  EXPECT_GT(lampYellowness(lit), 40.0); // the "Init" program has the equalizer on
+  plugin->clearCalls();
+
+  host.click(791, 24); // the lamp: outside the switch's mouse area
+  host.click(870, 10); // the corner label
+  idle(5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  idle(5);
+  EXPECT_TRUE(edits().empty());
+  EXPECT_FLOAT_EQ(plugin->getParameter(11), 1.0f);
+  EXPECT_EQ(pixelsIn(settledCapture(), kEqualizerSwitch), pixelsIn(lit, kEqualizerSwitch));
+
+  host.click(789, 52); // the lever
+  ASSERT_TRUE(idleUntil([&] { return edits().size() >= 3; }));
+  const auto calls = edits();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
+  EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+  EXPECT_EQ(calls[1].opt, 0.0f);
+  EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
+  for (const Call& c : calls)
+    EXPECT_EQ(c.index, 11);
+  EXPECT_EQ(plugin->getParameter(11), 0.0f);
+  const HostWindow::Capture dark = settledCapture();
+  EXPECT_LT(lampYellowness(dark), 15.0);
+  EXPECT_NE(pixelsIn(dark, kEqualizerSwitch), pixelsIn(lit, kEqualizerSwitch));
+}
+
+TEST_F(WindowTest, ControlClickRestoresTheDefaultWithNestedEdits) {
+  ASSERT_TRUE(openEditor());
+  plugin->setParameter(5, 0.3f); // Hi Cut Freq., default 1.0 (20k)
+  idle();
+  plugin->clearCalls();
+  host.pointerTo(647, 111);
+  host.key(XK_Control_L, true);
+  host.button(1, true);
+  host.button(1, false);
+  host.key(XK_Control_L, false);
+  ASSERT_TRUE(idleUntil([&] { return edits().size() >= 5; }));
+  const auto calls = edits();
+  ASSERT_EQ(calls.size(), 5u);
+  const VstInt32 expected[] = {audioMasterBeginEdit, audioMasterBeginEdit, audioMasterAutomate,
+                               audioMasterEndEdit, audioMasterEndEdit};
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(calls[i].opcode, expected[i]) << i;
+    EXPECT_EQ(calls[i].index, 5);
+  }
+  EXPECT_EQ(calls[2].opt, 1.0f);
+  EXPECT_EQ(plugin->getParameter(5), 1.0f);
+}
+
+TEST_F(WindowTest, WheelStepsTheKnobUnderThePointer) {
+  ASSERT_TRUE(openEditor());
+  idle();
+  plugin->clearCalls();
+  host.click(101, 111, 4); // wheel up over Input
+  ASSERT_TRUE(idleUntil([&] { return edits().size() >= 3; }));
+  const auto calls = edits();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
+  EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+  EXPECT_NEAR(calls[1].opt, 0.6f, 1e-6);
+  EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
+}
+
+TEST_F(WindowTest, HostKeysReachTheFocusedSwitch) {
+  ASSERT_TRUE(openEditor());
+  idle();
+  plugin->clearCalls();
+  EXPECT_EQ(plugin->dispatch(effEditKeyDown, 0, 2 /* tab */), 1); // focus: Mode
+  EXPECT_EQ(plugin->dispatch(effEditKeyDown, 0, 4 /* return */), 1);
+  const auto calls = edits();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+  EXPECT_EQ(calls[1].index, 12);
+  EXPECT_EQ(calls[1].opt, 0.0f);
+  EXPECT_EQ(plugin->dispatch(effSetEditKnobMode, 0, 0), 0); // refused
+}
+
+} // namespace
