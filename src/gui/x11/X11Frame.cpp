@@ -185,8 +185,13 @@ void X11Frame::handleEvent(XEvent& event) {
     break;
   }
   case MotionNotify: {
-    // Only the latest position of a burst matters.
-    while (XCheckTypedWindowEvent(display, window, MotionNotify, &event)) {
+    // Only the latest position of a burst matters, but a burst ends at the
+    // next other event: a move must not jump ahead of a button press or release.
+    XEvent next;
+    while (XEventsQueued(display, QueuedAlready) > 0) {
+      XPeekEvent(display, &next);
+      if (next.type != MotionNotify || next.xmotion.window != window) break;
+      XNextEvent(display, &event);
     }
     const XMotionEvent& e = event.xmotion;
     CPoint where(e.x, e.y);

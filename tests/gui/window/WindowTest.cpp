@@ -304,3 +304,117 @@ TEST_F(WindowTest, HostKeysReachTheFocusedSwitch) {
 }
 
 } // namespace
+
+namespace {
+
+// More gestures through the module, each checked against the exact sequence of
+// host notifications.
+struct GestureCase {
+  const char* name;
+  std::vector<std::pair<int, float>> before; // host values set first
+  std::function<void(const HostWindow&)> gesture;
+  std::vector<Call> expected; // opt compared within 1e-4
+  std::pair<int, float> after;
+};
+
+class WindowGestureTest : public WindowTest, public ::testing::WithParamInterface<GestureCase> {};
+
+TEST_P(WindowGestureTest, SendsExactlyTheseNotifications) {
+  const GestureCase& c = GetParam();
+  ASSERT_TRUE(openEditor());
+  for (auto [index, value] : c.before)
+    plugin->setParameter(index, value);
+  idle();
+  plugin->clearCalls();
+  c.gesture(host);
+  // Let every event arrive, then idle a little more to catch anything extra.
+  idleUntil([&] { return edits().size() >= c.expected.size(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  idle(3);
+  const auto calls = edits();
+  ASSERT_EQ(calls.size(), c.expected.size());
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].opcode, c.expected[i].opcode) << i;
+    EXPECT_EQ(calls[i].index, c.expected[i].index) << i;
+    EXPECT_NEAR(calls[i].opt, c.expected[i].opt, 1e-4) << i;
+  }
+  EXPECT_NEAR(plugin->getParameter(c.after.first), c.after.second, 1e-4);
+}
+
+Call begin(int i) { return {audioMasterBeginEdit, i, 0.0f}; }
+Call end(int i) { return {audioMasterEndEdit, i, 0.0f}; }
+Call automate(int i, float v) { return {audioMasterAutomate, i, v}; }
+
+void controlClick(const HostWindow& h, int x, int y) {
+  h.pointerTo(x, y);
+  h.key(XK_Control_L, true);
+  h.click(x, y);
+  h.key(XK_Control_L, false);
+}
+
+void shiftDrag(const HostWindow& h, int x, int y, int dy) {
+  h.pointerTo(x, y);
+  h.key(XK_Shift_L, true);
+  h.button(1, true);
+  h.pointerTo(x, y - dy);
+  h.button(1, false);
+  h.key(XK_Shift_L, false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gestures, WindowGestureTest,
+    ::testing::Values(
+        GestureCase{"ControlClickAtTheDefault",
+                    {},
+                    [](const HostWindow& h) { controlClick(h, 101, 111); },
+                    {begin(0), end(0)},
+                    {0, 0.5f}},
+        GestureCase{"ControlClickOnLoBoost",
+                    {{7, 0.8f}},
+                    [](const HostWindow& h) { controlClick(h, 184, 51); },
+                    {begin(7), begin(7), automate(7, 0.0f), end(7), end(7)},
+                    {7, 0.0f}},
+        GestureCase{"TubeAtPointSevenClicksToOne",
+                    {{10, 0.7f}},
+                    [](const HostWindow& h) { h.click(836, 52); },
+                    {begin(10), automate(10, 1.0f), end(10)},
+                    {10, 1.0f}},
+        GestureCase{
+            "TubeTwoClicksTurnItOff",
+            {{10, 0.7f}},
+            [](const HostWindow& h) {
+              h.click(836, 52);
+              h.click(836, 52);
+            },
+            {begin(10), automate(10, 1.0f), end(10), begin(10), automate(10, 0.0f), end(10)},
+            {10, 0.0f}},
+        GestureCase{"ModeLeverToMono",
+                    {},
+                    [](const HostWindow& h) { h.click(40, 111); },
+                    {begin(12), automate(12, 0.0f), end(12)},
+                    {12, 0.0f}},
+        GestureCase{
+            "TubeLampIgnored", {}, [](const HostWindow& h) { h.click(838, 24); }, {}, {10, 1.0f}},
+        GestureCase{"ShiftDragIsFiner",
+                    {},
+                    [](const HostWindow& h) { shiftDrag(h, 101, 111, 30); },
+                    {begin(0), automate(0, 0.6f), end(0)},
+                    {0, 0.6f}},
+        GestureCase{"RightButtonDoesNothing",
+                    {},
+                    [](const HostWindow& h) { h.click(101, 111, 3); },
+                    {},
+                    {0, 0.5f}}),
+    [](const ::testing::TestParamInfo<GestureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, ParentWindowThatDoesNotExistLeavesTheHostRunning) {
+  // Open still answers 1; there is simply no window.
+  EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t{0x7fff1234})), 1);
+  idle();
+  plugin->dispatch(effEditClose);
+  ASSERT_TRUE(openEditor()); // and a real window works afterwards
+  EXPECT_EQ(host.childCount(), 1);
+  plugin->dispatch(effEditClose);
+}
+
+} // namespace
