@@ -122,36 +122,26 @@ TEST(Network, ClampKeepsEveryControlInsideTheTaper) {
 TEST(Network, SwitchStepsFromNormalisedValues) {
   struct Case {
     double value;
-    int hiBoostFreq, hiCutFreq, loFreq;
+    int hiBoostFreq, hiCutFreq, loFreq; // 7, 6 and 6 steps
   };
-  const Case cases[] = {
-      {0.0, 0, 0, 0},   {0.5, 3, 3, 3}, {0.6, 4, 3, 3},
-      {0.999, 6, 5, 5}, {1.0, 6, 5, 5}, // clamped to 0.995: the last step
-  };
+  const Case cases[] = {{0.0, 0, 0, 0},
+                        {0.5, 3, 3, 3},
+                        {0.6, 4, 3, 3},
+                        {0.999, 6, 5, 5},
+                        {1.0, 6, 5, 5}}; // 1.0 is clamped to 0.995
   for (const Case& c : cases) {
-    ORVELFilterSmoothed f(88200.0);
-    eqtest::settle(f, {0, 0, c.value, c.value, 0.5, 0, 0, c.value});
-    const ORVELFilterSmoothed::Components k = f.components();
-    const ORVELFilterSmoothed::Components expected = [&] {
-      ORVELFilterSmoothed::Components e{};
-      const double chb[7] = {1.5e-8, 1.5e-8, 1e-8, 1e-8, 6.8e-9, 6.8e-9, 3.3e-9};
-      const double lhb[7] = {0.175, 0.1, 0.09, 0.065, 0.035, 0.023, 0.015};
-      const double chc[6] = {1.94e-7, 1.47e-7, 1.15e-7, 9.4e-8, 6.9e-8, 4.7e-8};
-      const double clc[6] = {1e-7, 4.7e-8, 3.3e-8, 2.2e-8, 1.5e-8, 1e-8};
-      const double clb[6] = {2.2e-6, 1e-6, 6.8e-7, 4.7e-7, 3.3e-7, 2.2e-7};
-      e.Chb = chb[c.hiBoostFreq];
-      e.Lhb = lhb[c.hiBoostFreq];
-      e.Chc = chc[c.hiCutFreq];
-      e.Clb = clb[c.loFreq];
-      e.Clc = clc[c.loFreq];
-      return e;
-    }();
-    EXPECT_EQ(k.Chb, expected.Chb) << c.value;
-    EXPECT_EQ(k.Lhb, expected.Lhb) << c.value;
-    EXPECT_EQ(k.Chc, expected.Chc) << c.value;
-    EXPECT_EQ(k.Clb, expected.Clb) << c.value;
-    EXPECT_EQ(k.Clc, expected.Clc) << c.value;
+    const double t = ORVELFilterSmoothed::clampControl(c.value);
+    EXPECT_EQ(ORVELFilterSmoothed::switchStep(t, 7), c.hiBoostFreq) << c.value;
+    EXPECT_EQ(ORVELFilterSmoothed::switchStep(t, 6), c.hiCutFreq) << c.value;
   }
+  // 1.0 on all three switches selects the last parts: "16" kHz, "20" kHz, "150" Hz.
+  ORVELFilterSmoothed f(88200.0);
+  eqtest::settle(f, {0, 0, 1.0, 1.0, 0.5, 0, 0, 1.0});
+  EXPECT_EQ(f.components().Chb, 3.3e-9);
+  EXPECT_EQ(f.components().Lhb, 0.015);
+  EXPECT_EQ(f.components().Chc, 4.7e-8);
+  EXPECT_EQ(f.components().Clc, 1e-8);
+  EXPECT_EQ(f.components().Clb, 2.2e-7);
   // Out-of-range positions never index outside a table.
   EXPECT_EQ(ORVELFilterSmoothed::switchStep(std::numeric_limits<double>::quiet_NaN(), 7), 0);
   EXPECT_EQ(ORVELFilterSmoothed::switchStep(-1.0, 6), 0);

@@ -25,18 +25,6 @@ TEST(Smoothing, TraceLineAtConstruction) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "#PARAMS: 8\n");
 }
 
-TEST(Smoothing, ConstructionState) {
-  ORVELFilterSmoothed f(96000.0);
-  EXPECT_FALSE(f.smoothingActive.load());
-  EXPECT_EQ(f.sampleCounter, 0u);
-  EXPECT_EQ(f.stepInterval, 2);
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(f.targets[i].load(), 0.5);
-    EXPECT_EQ(f.controls[i], 0.5);
-  }
-  EXPECT_FALSE(f.hasProcessed());
-}
-
 // Which of the first calls take a glide step, by filter rate. Rates under 44100 Hz step on
 // every call rather than dividing by a zero interval.
 TEST(Smoothing, StepIntervalFollowsTheFilterRate) {
