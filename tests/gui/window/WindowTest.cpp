@@ -10,6 +10,8 @@
 #include <X11/keysym.h>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -77,6 +79,23 @@ double lampYellowness(const HostWindow::Capture& capture) {
     ++n;
   }
   return sum / n;
+}
+
+// With OMBRINE_CAPTURE_DIR set, window captures are kept there as PPM files for a look.
+void keepCapture(const HostWindow::Capture& capture, const char* name) {
+  const char* dir = std::getenv("OMBRINE_CAPTURE_DIR");
+  if (!dir || capture.pixels.empty()) return;
+  const std::string path = std::string(dir) + "/" + name + ".ppm";
+  if (FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fprintf(f, "P6\n%d %d\n255\n", capture.width, capture.height);
+    for (uint32_t p : capture.pixels) {
+      const unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16),
+                                    static_cast<unsigned char>(p >> 8),
+                                    static_cast<unsigned char>(p)};
+      std::fwrite(rgb, 1, 3, f);
+    }
+    std::fclose(f);
+  }
 }
 
 struct Call {
@@ -224,6 +243,7 @@ TEST_F(WindowTest, DraggingTheInputKnobAutomatesBetweenBeginAndEndEdit) {
 TEST_F(WindowTest, EqualizerLeverTogglesAndTheLampFollowsButTheLampIgnoresClicks) {
   ASSERT_TRUE(openEditor());
   const HostWindow::Capture lit = settledCapture();
+  keepCapture(lit, "window-equalizer-on");
   EXPECT_GT(lampYellowness(lit), 40.0); // the "Init" program has the equalizer on
   plugin->clearCalls();
 
@@ -248,6 +268,7 @@ TEST_F(WindowTest, EqualizerLeverTogglesAndTheLampFollowsButTheLampIgnoresClicks
     EXPECT_EQ(c.index, 11);
   EXPECT_EQ(plugin->getParameter(11), 0.0f);
   const HostWindow::Capture dark = settledCapture();
+  keepCapture(dark, "window-equalizer-off");
   EXPECT_LT(lampYellowness(dark), 15.0);
   EXPECT_NE(pixelsIn(dark, kEqualizerSwitch), pixelsIn(lit, kEqualizerSwitch));
 }
