@@ -219,36 +219,61 @@ struct Factors {
   bool ok = false;
 };
 
-// Real-time factors per part over `runs` timed runs, each on a fresh
-// instance set up by `setup`, after one untimed run to warm caches.
-Factors measure(const vsthost::Module& module, const Signal& s, int runs,
-                const std::vector<std::size_t>& partStarts,
-                const std::function<void(StereoEffect&)>& setup,
-                const std::function<void(StereoEffect&, std::size_t)>& automate = {}) {
-  Factors f;
-  std::vector<std::vector<double>> perPart(partStarts.size());
+// One measured configuration: a module, a signal cut into parts, the setting
+// applied to each fresh instance and the automation run before each block.
+struct Case {
+  Case(const vsthost::Module* m, const Signal* s, std::vector<std::size_t> parts = {0})
+      : module(m), signal(s), partStarts(std::move(parts)) {}
+  const vsthost::Module* module;
+  const Signal* signal;
+  std::vector<std::size_t> partStarts;
+  std::function<void(StereoEffect&)> setup;
+  std::function<void(StereoEffect&, std::size_t block)> automate;
+  Factors result;
+};
+
+// Real-time factors per part, over `runs` timed runs per case, each on a fresh
+// instance, after one untimed run per case to warm caches. The cases take
+// turns run by run, so a change in the machine's load during the benchmark
+// falls on all of them alike (this matters for the ratio to the peer).
+void measure(std::vector<Case*> cases, int runs) {
+  std::vector<std::vector<std::vector<double>>> factors(cases.size());
+  for (std::size_t c = 0; c < cases.size(); ++c)
+    factors[c].resize(cases[c]->partStarts.size());
+  std::vector<bool> failed(cases.size(), false);
   for (int run = -1; run < runs; ++run) {
-    StereoEffect effect(module, s.rate);
-    if (!effect.valid()) return f;
-    if (setup) setup(effect);
-    std::function<void(std::size_t)> before;
-    if (automate) before = [&](std::size_t k) { automate(effect, k); };
-    const RunResult r = runOnce(effect, s, partStarts, before);
-    f.outputRms = r.outputRms;
-    if (run < 0) continue;
-    for (std::size_t p = 0; p < partStarts.size(); ++p) {
-      const std::size_t end = p + 1 < partStarts.size() ? partStarts[p + 1] : s.frames();
-      const double audio = static_cast<double>(end - partStarts[p]) / s.rate;
-      perPart[p].push_back(audio / std::max(r.cpu[p], 1e-9));
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+      Case& k = *cases[c];
+      if (!k.module || failed[c]) continue;
+      const Signal& s = *k.signal;
+      StereoEffect effect(*k.module, s.rate);
+      if (!effect.valid()) {
+        failed[c] = true;
+        continue;
+      }
+      if (k.setup) k.setup(effect);
+      std::function<void(std::size_t)> before;
+      if (k.automate) before = [&](std::size_t b) { k.automate(effect, b); };
+      const RunResult r = runOnce(effect, s, k.partStarts, before);
+      k.result.outputRms = r.outputRms;
+      if (run < 0) continue;
+      for (std::size_t p = 0; p < k.partStarts.size(); ++p) {
+        const std::size_t end = p + 1 < k.partStarts.size() ? k.partStarts[p + 1] : s.frames();
+        const double audio = static_cast<double>(end - k.partStarts[p]) / s.rate;
+        factors[c][p].push_back(audio / std::max(r.cpu[p], 1e-9));
+      }
     }
   }
-  for (auto& v : perPart) {
-    f.median.push_back(median(v));
-    f.low.push_back(*std::min_element(v.begin(), v.end()));
-    f.high.push_back(*std::max_element(v.begin(), v.end()));
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    if (!cases[c]->module || failed[c]) continue;
+    Factors& f = cases[c]->result;
+    for (auto& v : factors[c]) {
+      f.median.push_back(median(v));
+      f.low.push_back(*std::min_element(v.begin(), v.end()));
+      f.high.push_back(*std::max_element(v.begin(), v.end()));
+    }
+    f.ok = true;
   }
-  f.ok = true;
-  return f;
 }
 
 struct Row {
@@ -339,55 +364,6 @@ int main(int argc, char** argv) {
 
   const Signal pink48 = stereoPink(seconds, 48000.0);
   const Signal pink96 = stereoPink(seconds, 96000.0);
-  const std::vector<std::size_t> whole = {0};
-  std::vector<Row> rows;
-
-  // Init settings.
-  const Factors init48 = measure(*module, pink48, runs, whole, {});
-  rows.push_back(factorRow("Ombrine 48000 Hz, Init", init48, 0, 80.0, ">= 80x"));
-
-  // The peer on the same signal; one instance per side if it has one input.
-  Factors peer48;
-  int peerInstances = 0;
-  if (peer) {
-    {
-      StereoEffect probe(*peer, 48000.0);
-      peerInstances = probe.valid() ? probe.instanceCount() : 0;
-    }
-    peer48 = measure(*peer, pink48, runs, whole, {});
-  }
-  rows.push_back(factorRow("ZamTube 48000 Hz, defaults (" + std::to_string(peerInstances) +
-                               (peerInstances == 1 ? " instance)" : " mono instances)"),
-                           peer48, 0, 0.0, ""));
-  {
-    Row ratio{"Ombrine / ZamTube at 48000 Hz", ">= 5x", "-", "", "", "MISS (not run)"};
-    if (init48.ok && peer48.ok) {
-      const double r = init48.median[0] / peer48.median[0];
-      ratio.measured = format("%.2fx", r);
-      ratio.result = r >= 5.0 ? "PASS" : "MISS";
-    }
-    rows.push_back(ratio);
-  }
-
-  const Factors init96 = measure(*module, pink96, runs, whole, {});
-  rows.push_back(factorRow("Ombrine 96000 Hz, Init", init96, 0, 40.0, ">= 40x"));
-
-  const Factors driven = measure(*module, pink48, runs, whole, [](StereoEffect& e) {
-    const VstInt32 input = e.parameter("Input level");
-    e.set(input, 1.0f); // +18 dB, the top of its -18..18 dB range
-  });
-  rows.push_back(factorRow("Ombrine 48000 Hz, Input level +18 dB", driven, 0, 50.0, ">= 50x"));
-
-  VstInt32 hiBoost = -1;
-  const Factors automated = measure(
-      *module, pink48, runs, whole, [&](StereoEffect& e) { hiBoost = e.parameter("Hi Boost"); },
-      [&](StereoEffect& e, std::size_t k) {
-        // A triangle from 0 to 1 and back every 2 s: the glide never settles.
-        const double t = std::fmod(static_cast<double>(k) * kBlock / pink48.rate, 2.0);
-        e.set(hiBoost, static_cast<float>(t < 1.0 ? t : 2.0 - t));
-      });
-  rows.push_back(
-      factorRow("Ombrine 48000 Hz, Hi Boost set every block", automated, 0, 40.0, ">= 40x"));
 
   // Denormals: 10 s of the pink noise, a full-scale impulse, 30 s of silence.
   Signal tail;
@@ -399,17 +375,61 @@ int main(int argc, char** argv) {
   tail.left.resize(loudFrames + silentFrames, 0.0f);
   tail.right.resize(loudFrames + silentFrames, 0.0f);
   tail.left[loudFrames] = tail.right[loudFrames] = 1.0f;
-  const Factors decay = measure(*module, tail, runs, {0, loudFrames}, {});
-  rows.push_back(factorRow("Ombrine 48000 Hz, 10 s noise (loud part)", decay, 0, 0.0, ""));
+
+  Case init48{module.get(), &pink48};
+  Case peer48{peer.get(), &pink48};
+  Case init96{module.get(), &pink96};
+  Case driven{module.get(), &pink48};
+  driven.setup = [](StereoEffect& e) {
+    e.set(e.parameter("Input level"), 1.0f); // +18 dB, the top of its -18..18 dB range
+  };
+  Case automated{module.get(), &pink48};
+  VstInt32 hiBoost = -1;
+  automated.setup = [&](StereoEffect& e) { hiBoost = e.parameter("Hi Boost"); };
+  automated.automate = [&](StereoEffect& e, std::size_t k) {
+    // A triangle from 0 to 1 and back every 2 s: the glide never settles.
+    const double t = std::fmod(static_cast<double>(k) * kBlock / pink48.rate, 2.0);
+    e.set(hiBoost, static_cast<float>(t < 1.0 ? t : 2.0 - t));
+  };
+  Case decay{module.get(), &tail, {0, loudFrames}};
+
+  int peerInstances = 0;
+  if (peer) {
+    StereoEffect probe(*peer, 48000.0);
+    peerInstances = probe.valid() ? probe.instanceCount() : 0;
+  }
+  measure({&init48, &peer48, &init96, &driven, &automated, &decay}, runs);
+
+  std::vector<Row> rows;
+  rows.push_back(factorRow("Ombrine 48000 Hz, Init", init48.result, 0, 80.0, ">= 80x"));
+  rows.push_back(factorRow("ZamTube 48000 Hz, defaults (" + std::to_string(peerInstances) +
+                               (peerInstances == 1 ? " instance)" : " mono instances)"),
+                           peer48.result, 0, 0.0, ""));
   {
-    Row r = factorRow("Ombrine 48000 Hz, impulse + 30 s silence", decay, 1, 0.0, "");
+    Row ratio{"Ombrine / ZamTube at 48000 Hz", ">= 5x", "-", "", "", "MISS (not run)"};
+    if (init48.result.ok && peer48.result.ok) {
+      const double r = init48.result.median[0] / peer48.result.median[0];
+      ratio.measured = format("%.2fx", r);
+      ratio.result = r >= 5.0 ? "PASS" : "MISS";
+    }
+    rows.push_back(ratio);
+  }
+  rows.push_back(factorRow("Ombrine 96000 Hz, Init", init96.result, 0, 40.0, ">= 40x"));
+  rows.push_back(
+      factorRow("Ombrine 48000 Hz, Input level +18 dB", driven.result, 0, 50.0, ">= 50x"));
+  rows.push_back(
+      factorRow("Ombrine 48000 Hz, Hi Boost set every block", automated.result, 0, 40.0, ">= 40x"));
+  rows.push_back(factorRow("Ombrine 48000 Hz, 10 s noise (loud part)", decay.result, 0, 0.0, ""));
+  {
+    Row r = factorRow("Ombrine 48000 Hz, impulse + 30 s silence", decay.result, 1, 0.0, "");
     r.target = ">= loud part";
     r.result = "MISS (not run)";
-    if (decay.ok) {
+    if (decay.result.ok) {
       // Run-to-run spread on a shared machine is a few percent; a denormal
       // slowdown is several times.
-      r.result = decay.median[1] >= 0.9 * decay.median[0] ? "PASS" : "MISS";
-      r.measured += format(" (%.2f of loud)", decay.median[1] / decay.median[0]);
+      const double ratio = decay.result.median[1] / decay.result.median[0];
+      r.result = ratio >= 0.9 ? "PASS" : "MISS";
+      r.measured += format(" (%.2f of loud)", ratio);
     }
     rows.push_back(r);
   }
