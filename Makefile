@@ -2,7 +2,7 @@
 PRESET ?= release
 BUILD := build/$(PRESET)
 
-.PHONY: all deps configure build test demo bench asan tsan clean
+.PHONY: all deps configure build test demo bench asan tsan win64 clean
 
 all: build
 
@@ -29,6 +29,11 @@ asan:
 
 tsan:
 	@$(MAKE) --no-print-directory test PRESET=tsan
+
+# Ombrine.dll for 64-bit Windows hosts, cross-compiled with mingw-w64 (build/win64/).
+win64: deps
+	@cmake --preset win64 >/dev/null
+	@cmake --build --preset win64
 
 clean:
 	rm -rf build

@@ -9,6 +9,7 @@ packages=(
   libcairo2-dev libx11-dev libxtst-dev libfontconfig-dev fonts-dejavu-core
   libsndfile1-dev
   xvfb xdotool x11-apps
+  g++-mingw-w64-x86-64-posix wine64
   zam-plugins
 )
 
