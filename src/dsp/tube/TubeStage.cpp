@@ -45,13 +45,13 @@ std::unique_ptr<CubicUnityStepInterpolator> buildSlopeTable() {
 
 void TubeStage::PackedTable::build(const CubicUnityStepInterpolator& table) {
   const int32_t n = table.knotCount();
-  knots = std::make_unique<PackedKnot[]>(n);
-  for (int32_t i = 0; i < n; ++i) {
-    knots[i] = {table.knotPositions()[i], table.knotValues()[i], table.linearCoefficients()[i],
-                table.quadraticCoefficients()[i], table.cubicCoefficients()[i]};
+  intervals = std::make_unique<PackedInterval[]>(n - 1);
+  for (int32_t i = 0; i + 1 < n; ++i) {
+    intervals[i] = {table.knotValues()[i], table.linearCoefficients()[i],
+                    table.quadraticCoefficients()[i], table.cubicCoefficients()[i]};
   }
-  firstKnot = table.knotPositions()[0];
-  lastOffset = static_cast<double>(n - 1);
+  bias = -table.knotPositions()[0] - 0.5;
+  highestBiased = static_cast<double>(n) - 1.5;
   firstValue = table.knotValues()[0];
   lastValue = table.knotValues()[n - 1];
 }
@@ -87,6 +87,15 @@ void TubeStage::updateRateConstants() {
   outputCoupling = l * outputPivotInverse;
   // l + ga - S2 - (-l) * l / (-l - gL), without the S2 term.
   reducedUpperDiagonal = l + upperCathodeConductance + l * outputCoupling;
+  // det = (S1 K1 - K0)(c33 - S2) - ga (m + gk - S1)(S2 - ga), K1 = (m + gk)/mu + ga,
+  // K0 = ga (m + gk); the S2 terms without S1 cancel.
+  const double ga = upperCathodeConductance;
+  const double k1 = lowerCathodeDiagonal * kInverseMu + ga;
+  const double k0 = ga * lowerCathodeDiagonal;
+  detConstant = k0 * (ga - reducedUpperDiagonal);
+  detLinear = k1 * reducedUpperDiagonal - ga * ga;
+  detBilinear = ga - k1;
+  upperPlateTerm = ga * (reducedUpperDiagonal - ga);
 }
 
 void TubeStage::resetToQuiescent() {

@@ -83,7 +83,8 @@ TEST(TubeStage, TablesFollowTheTriodeLaw) {
   EXPECT_EQ(s.getSlopeTable().evaluate(500.0), s.getSlopeTable().evaluate(127.0));
 }
 
-// The solver reads packed copies of the tables; they must be the same functions bit for bit.
+// The solver reads packed copies of the tables in its own way; they must be the same functions
+// up to rounding, and hold the same end values outside the knots.
 TEST(TubeStage, PackedTablesEqualTheInterpolators) {
   const TubeStage s = makeStage();
   testsignals::Noise noise(7);
@@ -104,8 +105,12 @@ TEST(TubeStage, PackedTablesEqualTheInterpolators) {
   for (double a : args) {
     const double expectedCurrent = s.getCurrentTable().evaluate(a);
     const double expectedSlope = s.getSlopeTable().evaluate(a);
-    EXPECT_EQ(s.currentAt(a), expectedCurrent) << a;
-    EXPECT_EQ(s.slopeAt(a), expectedSlope) << a;
+    EXPECT_NEAR(s.currentAt(a), expectedCurrent, 1e-14 + 1e-14 * std::fabs(expectedCurrent)) << a;
+    EXPECT_NEAR(s.slopeAt(a), expectedSlope, 1e-14 + 1e-14 * std::fabs(expectedSlope)) << a;
+    if (!(std::fabs(a) < 130.0)) {
+      EXPECT_EQ(s.currentAt(a), expectedCurrent) << a;
+      EXPECT_EQ(s.slopeAt(a), expectedSlope) << a;
+    }
   }
 }
 
