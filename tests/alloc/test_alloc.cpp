@@ -39,11 +39,11 @@ std::atomic<bool> counting{false};
 std::atomic<long> newCalls{0};
 std::atomic<long> mallocCalls{0};
 
-void countNew() {
+[[maybe_unused]] void countNew() {
   if (counting.load(std::memory_order_relaxed)) newCalls.fetch_add(1, std::memory_order_relaxed);
 }
 
-void countMalloc() {
+[[maybe_unused]] void countMalloc() {
   if (counting.load(std::memory_order_relaxed)) mallocCalls.fetch_add(1, std::memory_order_relaxed);
 }
 

@@ -2,9 +2,26 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <map>
 #include <unistd.h>
 
 namespace render {
+
+namespace {
+
+// Modules stay loaded until the process ends, as in most hosts: a module may
+// keep objects made when it was loaded in statics, which unloading strands.
+// Loading the same path again gives the module already loaded.
+const vsthost::Module* loadModule(const std::string& path, std::string* error) {
+  static auto* loaded = new std::map<std::string, std::unique_ptr<vsthost::Module>>();
+  auto found = loaded->find(path);
+  if (found != loaded->end()) return found->second.get();
+  auto module = vsthost::Module::load(path, error);
+  if (!module) return nullptr;
+  return loaded->emplace(path, std::move(module)).first->second.get();
+}
+
+} // namespace
 
 RedirectStdout::RedirectStdout(bool toStderr) {
   std::fflush(stdout);
@@ -30,7 +47,7 @@ HostSession::HostSession(const std::string& modulePath, bool traces) : showTrace
   RedirectStdout quiet(showTraces);
   // dlopen searches the library path for a bare file name; the user means this directory.
   const bool bare = modulePath.find('/') == std::string::npos;
-  module = vsthost::Module::load(bare ? "./" + modulePath : modulePath, &error);
+  const vsthost::Module* module = loadModule(bare ? "./" + modulePath : modulePath, &error);
   if (!module) throw RenderError("cannot load module " + modulePath + ": " + error);
   effect = std::make_unique<vsthost::Plugin>(*module);
   // Close a refused effect while its trace lines are still redirected.
