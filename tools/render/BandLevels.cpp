@@ -114,4 +114,11 @@ double rmsLevel(const std::vector<float>& interleaved) {
   return interleaved.empty() ? kSilence : toDb(sum / static_cast<double>(interleaved.size()));
 }
 
+double peakLevel(const std::vector<float>& interleaved) {
+  double peak = 0.0;
+  for (float x : interleaved)
+    peak = std::max(peak, std::fabs(static_cast<double>(x)));
+  return peak > 0.0 ? std::max(kSilence, 20.0 * std::log10(peak)) : kSilence;
+}
+
 } // namespace render

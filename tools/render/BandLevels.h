@@ -23,4 +23,7 @@ std::array<double, kOctaveBands> octaveBandLevels(const std::vector<float>& inte
 // RMS of the whole signal in dB re full scale, all channels.
 double rmsLevel(const std::vector<float>& interleaved);
 
+// Largest magnitude of any sample in dB re full scale.
+double peakLevel(const std::vector<float>& interleaved);
+
 } // namespace render

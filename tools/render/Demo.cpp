@@ -127,9 +127,9 @@ AudioData makeDemoSignal(int sampleRate, double seconds) {
 
 const std::vector<std::string>& demoSetting() {
   static const std::vector<std::string> setting = {
-      "Input level=+4",    "Output level=0", "Lo Freq=60",      "Lo Boost=0.7",    "Lo Cut=0.45",
-      "Hi Boost Freq.=10", "Hi Boost=0.6",   "Hi Freq. Q=0.35", "Hi Cut Freq.=15", "Hi Cut=0.2",
-      "Tube Buffer=On",    "Equalizer=On",   "Mode=Stereo"};
+      "Input level=+4",    "Output level=-8", "Lo Freq=60",      "Lo Boost=0.7",    "Lo Cut=0.45",
+      "Hi Boost Freq.=10", "Hi Boost=0.6",    "Hi Freq. Q=0.35", "Hi Cut Freq.=15", "Hi Cut=0.2",
+      "Tube Buffer=On",    "Equalizer=On",    "Mode=Stereo"};
   return setting;
 }
 
@@ -169,6 +169,8 @@ void runDemo(const std::string& modulePath, const std::string& output, std::FILE
                  outBands[b], outBands[b] - inBands[b]);
   const double inAll = rmsLevel(in.samples), outAll = rmsLevel(out.samples);
   std::fprintf(report, "  %-8s %8.1f %8.1f %+8.1f\n", "all", inAll, outAll, outAll - inAll);
+  const double inPeak = peakLevel(in.samples), outPeak = peakLevel(out.samples);
+  std::fprintf(report, "  %-8s %8.1f %8.1f %+8.1f\n", "peak", inPeak, outPeak, outPeak - inPeak);
 }
 
 } // namespace render
