@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <ctime>
+#include <dlfcn.h>
+#include <mutex>
 #include <thread>
 
 #if defined(OMBRINE_EMBEDDED_RESOURCES)
@@ -43,7 +45,18 @@ uint32_t getTicks() {
 
 void sleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void initializeThread() {}
+// cairo and Xlib keep process-wide state (caches, extension hooks) that they
+// never release; if a host unloads this module and they went with it, that
+// state would be lost, and any hook still registered would point into
+// unmapped code. So once an editor exists they stay loaded for the process.
+void initializeThread() {
+  static std::once_flag pinned;
+  std::call_once(pinned, [] {
+    for (const char* library : {"libcairo.so.2", "libX11.so.6"})
+      dlopen(library, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+  });
+}
+
 void uninitializeThread() {}
 
 } // namespace VSTGUI::platform

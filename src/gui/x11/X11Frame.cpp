@@ -112,14 +112,23 @@ bool X11Frame::createWindow(::Window parent) {
     window = 0;
     return false;
   }
-  windowSurface =
-      cairo_xlib_surface_create(display, window, windowAttributes.visual, width, height);
+  const Visual* visual = windowAttributes.visual;
+  directCopy = (windowAttributes.depth == 24 || windowAttributes.depth == 32) &&
+               visual->red_mask == 0xFF0000 && visual->green_mask == 0x00FF00 &&
+               visual->blue_mask == 0x0000FF && ImageByteOrder(display) == LSBFirst;
+  depth = windowAttributes.depth;
+  if (directCopy)
+    gc = XCreateGC(display, window, 0, nullptr);
+  else
+    windowSurface =
+        cairo_xlib_surface_create(display, window, windowAttributes.visual, width, height);
   XMapWindow(display, window);
   XFlush(display);
   return true;
 }
 
 X11Frame::~X11Frame() {
+  if (gc) XFreeGC(display, gc);
   if (windowSurface) {
     cairo_surface_finish(windowSurface);
     cairo_surface_destroy(windowSurface);
@@ -129,6 +138,38 @@ X11Frame::~X11Frame() {
 }
 
 void X11Frame::present(const CRect& area) {
+  if (directCopy) {
+    cairo_surface_t* surface = buffer.getSurface();
+    const int bufferWidth = cairo_image_surface_get_width(surface);
+    const int bufferHeight = cairo_image_surface_get_height(surface);
+    const int left = std::max(0, static_cast<int>(area.left));
+    const int top = std::max(0, static_cast<int>(area.top));
+    const int right = std::min(bufferWidth, static_cast<int>(area.right));
+    const int bottom = std::min(bufferHeight, static_cast<int>(area.bottom));
+    if (right <= left || bottom <= top) return;
+    cairo_surface_flush(surface);
+    // An XImage over the back buffer's own memory; no copy, no shared memory.
+    XImage image{};
+    image.width = bufferWidth;
+    image.height = bufferHeight;
+    image.format = ZPixmap;
+    image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(surface));
+    image.byte_order = LSBFirst;
+    image.bitmap_unit = 32;
+    image.bitmap_bit_order = LSBFirst;
+    image.bitmap_pad = 32;
+    image.depth = depth;
+    image.bytes_per_line = cairo_image_surface_get_stride(surface);
+    image.bits_per_pixel = 32;
+    image.red_mask = 0xFF0000;
+    image.green_mask = 0x00FF00;
+    image.blue_mask = 0x0000FF;
+    if (!XInitImage(&image)) return;
+    XPutImage(display, window, gc, &image, left, top, left, top,
+              static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top));
+    XFlush(display);
+    return;
+  }
   if (!windowSurface) return;
   cairo_t* cr = cairo_create(windowSurface);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);

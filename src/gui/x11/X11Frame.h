@@ -40,6 +40,12 @@ private:
   ::Window window = 0;
   int32_t width;
   int32_t height;
+  // Copies go straight to the window with XPutImage when the visual stores
+  // pixels like the back buffer (24-bit true colour); other visuals go
+  // through a cairo xlib surface.
+  GC gc = nullptr;
+  bool directCopy = false;
+  int depth = 24;
   cairo_surface_t* windowSurface = nullptr;
   CairoBackBuffer buffer;
 };
