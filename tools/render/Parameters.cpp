@@ -148,7 +148,7 @@ ParameterTable ParameterTable::probe(vsthost::Plugin& plugin) {
     ParameterInfo info;
     info.index = index;
     info.name = plugin.parameterName(index);
-    info.label = plugin.parameterLabel(index);
+    info.label = std::string(trim(plugin.parameterLabel(index)));
     info.initial = plugin.getParameter(index);
 
     std::vector<std::string> shown(kProbes + 1);
