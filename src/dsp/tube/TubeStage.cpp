@@ -45,15 +45,25 @@ std::unique_ptr<CubicUnityStepInterpolator> buildSlopeTable() {
 
 void TubeStage::PackedTable::build(const CubicUnityStepInterpolator& table) {
   const int32_t n = table.knotCount();
+  intervalCount = n - 1;
   intervals = std::make_unique<PackedInterval[]>(n - 1);
   for (int32_t i = 0; i + 1 < n; ++i) {
     intervals[i] = {table.knotValues()[i], table.linearCoefficients()[i],
                     table.quadraticCoefficients()[i], table.cubicCoefficients()[i]};
   }
   bias = -table.knotPositions()[0] - 0.5;
-  highestBiased = static_cast<double>(n) - 1.5;
   firstValue = table.knotValues()[0];
   lastValue = table.knotValues()[n - 1];
+}
+
+void TubeStage::PackedTable::assignAffine(const PackedTable& source, double offset,
+                                          double scale) {
+  for (int32_t i = 0; i < intervalCount; ++i) {
+    const PackedInterval& k = source.intervals[i];
+    intervals[i] = {offset + scale * k.y, scale * k.b, scale * k.c, scale * k.d};
+  }
+  firstValue = offset + scale * source.firstValue;
+  lastValue = offset + scale * source.lastValue;
 }
 
 TubeStage::TubeStage(double supplyVoltage, double cathodeResistance, double upperCathodeResistance,
@@ -67,6 +77,7 @@ TubeStage::TubeStage(double supplyVoltage, double cathodeResistance, double uppe
       slopeTable(buildSlopeTable()) {
   packedCurrent.build(*currentTable);
   packedSlope.build(*slopeTable);
+  packedReducedSlope.build(*slopeTable);
   updateRateConstants();
 }
 
@@ -87,15 +98,14 @@ void TubeStage::updateRateConstants() {
   outputCoupling = l * outputPivotInverse;
   // l + ga - S2 - (-l) * l / (-l - gL), without the S2 term.
   reducedUpperDiagonal = l + upperCathodeConductance + l * outputCoupling;
-  // det = (S1 K1 - K0)(c33 - S2) - ga (m + gk - S1)(S2 - ga), K1 = (m + gk)/mu + ga,
-  // K0 = ga (m + gk); the S2 terms without S1 cancel.
   const double ga = upperCathodeConductance;
-  const double k1 = lowerCathodeDiagonal * kInverseMu + ga;
-  const double k0 = ga * lowerCathodeDiagonal;
-  detConstant = k0 * (ga - reducedUpperDiagonal);
-  detLinear = k1 * reducedUpperDiagonal - ga * ga;
-  detBilinear = ga - k1;
-  upperPlateTerm = ga * (reducedUpperDiagonal - ga);
+  inverseCathodeDiagonal = 1.0 / lowerCathodeDiagonal;
+  reducedUpperInverse = 1.0 / (reducedUpperDiagonal - ga);
+  reducedPlateGain = reducedUpperInverse * kInverseMu;
+  kappaGa = inverseCathodeDiagonal * ga;
+  slopeFromReduced = 1.0 / reducedPlateGain;
+  packedReducedSlope.assignAffine(packedSlope, reducedPlateGain * reducedUpperDiagonal + kappaGa,
+                                  -reducedPlateGain);
 }
 
 void TubeStage::resetToQuiescent() {

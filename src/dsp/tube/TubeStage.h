@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 // Circuit model of a shunt-regulated push-pull pair of triodes ("Tube Buffer"), solved per
 // sample with Newton's method.
@@ -37,7 +38,7 @@ public:
   static constexpr double kGamma = 1.456;                       // current law exponent
   static constexpr double kGammaMinusOne = 0.45599999999999996; // 1.456 - 1 in double
   static constexpr double kCurrentScale = 0.0054931640625;      // G, amperes
-  static constexpr double kScaledInverseMu = kKnee * kInverseMu;
+  static constexpr double kMu = 1.0 / kInverseMu;
 
   // Quiescent node voltages for zero input (volts); both triodes carry about 6.53 mA there.
   static constexpr double kQuiescentLowerCathode = 3.0673649874780495;
@@ -111,22 +112,26 @@ private:
   struct PackedTable {
     std::unique_ptr<PackedInterval[]> intervals;
     double bias = 0.0;          // biased offset = argument + bias = argument - x[0] - 0.5
-    double highestBiased = 0.0; // n - 1.5: from here on the last value
     double firstValue = 0.0;
     double lastValue = 0.0;
 
+    int32_t intervalCount = 0;
+
     void build(const CubicUnityStepInterpolator& table);
+    // Same knots as `source` (built to the same size), values offset + scale * source.
+    void assignAffine(const PackedTable& source, double offset, double scale);
 
     double evaluateBiased(double biased) const {
-      if (!(biased >= -0.5)) [[unlikely]] // below the first knot, or NaN
-        return firstValue;
-      if (!(biased < highestBiased)) [[unlikely]]
-        return lastValue;
       constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52
+      constexpr uint64_t kRoundBits = 0x4338000000000000ull;
       const double rounded = biased + kRound;
-      // In range, the low 32 bits of `rounded` hold the nearest integer to `biased`: the
-      // interval i with x[0] + i <= argument <= x[0] + i + 1.
-      const uint32_t i = static_cast<uint32_t>(std::bit_cast<uint64_t>(rounded));
+      // For -0.5 <= biased < 2^51 the low bits of `rounded` hold the nearest integer to
+      // `biased`: the interval i with x[0] + i <= argument <= x[0] + i + 1. Every other
+      // argument, NaN and infinities included, leaves the difference of the bit patterns
+      // outside 0 .. n - 2, and the end values are held there.
+      const uint64_t i = std::bit_cast<uint64_t>(rounded) - kRoundBits;
+      if (i >= static_cast<uint64_t>(intervalCount)) [[unlikely]]
+        return biased >= 0.0 ? lastValue : firstValue; // NaN: first
       const double t = (biased - (rounded - kRound)) + 0.5; // exact, in [0, 1]
       const double t2 = t * t;
       const double t3 = t2 * t;
@@ -171,15 +176,16 @@ private:
   double outputPivotInverse = 0.0;   // 1 / (-l - gL)
   double outputCoupling = 0.0;       // l / (-l - gL)
   double reducedUpperDiagonal = 0.0; // l + ga + l^2 / (-l - gL)
-  // Determinant of the reduced system as a polynomial in the two slopes:
-  // det = detConstant + detLinear S1 + detBilinear S1 S2.
-  double detConstant = 0.0;
-  double detLinear = 0.0;
-  double detBilinear = 0.0;
-  double upperPlateTerm = 0.0; // ga (c33 - ga)
+  double inverseCathodeDiagonal = 0.0; // kappa = 1 / (m + gk)
+  double reducedUpperInverse = 0.0;    // lambda = 1 / (C - ga)
+  double reducedPlateGain = 0.0;       // lambda / mu
+  double kappaGa = 0.0;                // kappa ga
+  double slopeFromReduced = 0.0;       // mu / lambda
 
   PackedTable packedCurrent;
   PackedTable packedSlope;
+  // X2(w) = (C - S(w)) lambda / mu + kappa ga, rebuilt with the rate.
+  PackedTable packedReducedSlope;
 
   int stepCount = 0;
 };
@@ -189,18 +195,27 @@ private:
 //   F2 lower plate:   ga (v - u) - I1
 //   F3 upper cathode: l ((v - vn) - (r - rn)) - hc + ga (v - u) - I2
 //   F4 output:        l ((v - vn) - (r - rn)) - hc - gL r
-// with I1 = I(u/mu + x - t), I2 = I(supply/mu + u - v) and S = -dI/dw. The Jacobian
+// with I1 = I(w1), w1 = u/mu + x - t, I2 = I(w2), w2 = supply/mu + u - v, S = -dI/dw. Each step
+// solves J d = -F = b exactly, with the Jacobian
 //   | m+gk-S1   S1/mu       0         0     |
 //   | -S1       S1/mu-ga    ga        0     |
 //   | 0         S2-ga       l+ga-S2   -l    |
 //   | 0         0           l         -l-gL |
-// is eliminated in closed form: the output row is folded into the upper-cathode row with a
-// per-rate factor, and the remaining 3x3 system is solved by Cramer's rule with one division.
-//
-// The time per step is the chain from one step's table reads to the next step's: tables,
-// determinant, division, drive update. The determinant is a precomputed polynomial in the two
-// slopes, and the four table arguments (both drives, as offsets into both tables) follow the
-// Newton updates directly instead of being recomputed from the node voltages.
+// eliminated in closed form down to one division:
+//   - the output row gives dr = (b4 - l dv) / (-l - gL); folded into the upper-cathode row it
+//     leaves (S2 - ga) du + (C - S2) dv = b3' with C = l + ga + l^2 / (-l - gL) and
+//     b3' = b3 + b4 l / (-l - gL);
+//   - the first row minus the second has no table terms: (m + gk) dt + ga dw2 = b1 - b2, where
+//     dw2 = du - dv is the change of the upper drive;
+//   - the folded row has (C - ga) du - (C - S2) dw2 = b3';
+//   - the first row then leaves one equation in dw2:
+//       dw2 = (b2 - S1 P) / (S1 X2 - ga),  P = mu' lambda b3' - kappa (b1 - b2),
+//       X2 = mu' lambda (C - S2) + kappa ga,  mu' = 1/mu, kappa = 1/(m + gk), lambda = 1/(C - ga),
+//     and dw1 = du/mu - dt = P + X2 dw2.
+// X2 is read from a copy of the slope table scaled for the rate, so the divisor is ready one
+// multiplication after the table reads. The time per step is the chain from the table reads
+// through the division to the next step's table arguments (the drives, kept as offsets into
+// the tables and moved by dw1 and dw2); the node voltages follow off that chain.
 inline double TubeStage::process(double x) {
   const double tn = lowerCathodeVoltage;
   const double un = lowerPlateVoltage;
@@ -208,6 +223,7 @@ inline double TubeStage::process(double x) {
   const double rn = outputVoltage;
   const double hb = bypassHistoryCurrent;
   const double hc = couplingHistoryCurrent;
+  const double ga = upperCathodeConductance;
 
   // Starting guess: linear extrapolation from the last two samples.
   double t = 2.0 * tn - previousLowerCathodeVoltage;
@@ -215,59 +231,71 @@ inline double TubeStage::process(double x) {
   double v = 2.0 * vn - previousUpperCathodeVoltage;
   double r = 2.0 * rn - previousOutputVoltage;
 
-  // Drives w1 = u/mu + x - t and w2 = supply/mu + u - v as biased offsets into both tables
-  // (the current table is read at 1.5 w).
+  // Both drives as biased offsets into the slope table (argument w) and the current table
+  // (argument 1.5 w).
   const double w1 = u * kInverseMu + x - t;
   const double w2 = upperDriveOffset + u - v;
   double slope1 = w1 + packedSlope.bias;
   double slope2 = w2 + packedSlope.bias;
-  // The current table's offset follows from the slope table's: 1.5 (o + 127.5) - 63.5.
-  const double currentFromSlope = packedCurrent.bias - kKnee * packedSlope.bias;
+  double current1 = kKnee * w1 + packedCurrent.bias;
+  double current2 = kKnee * w2 + packedCurrent.bias;
 
-  // The linear parts of the four equations are affine in the node voltages:
-  //   m (t - tn) - hb + gk t = (m + gk) t - (m tn + hb)
-  //   l ((v - vn) - (r - rn)) - hc = l (v - r) - (l (vn - rn) + hc)
-  const double bypassConstant = bypassCompanion * tn + hb;
-  const double couplingConstant = couplingCompanion * (vn - rn) + hc;
+  // Linear parts of the equations at the guess (currents, amperes):
+  //   plate    ga (v - u)                      (F2 without I1)
+  //   cathode  m (t - tn) - hb + gk t          (F1 without I1)
+  //   coupling l ((v - vn) - (r - rn)) - hc    (shared by F3 and F4)
+  // A Newton step makes the linear part of every equation equal to its current as linearised
+  // at the step's start: after it, plate = cathode = I1 - S1 dw1, coupling + plate =
+  // I2 - S2 dw2 and coupling = gL r. So from the second step on b1 - b2 and b4 vanish and the
+  // right-hand side needs only the new currents and the two predicted ones, which keeps the
+  // node voltages off the chain from one step to the next.
+  const double plate = ga * (v - u);
+  const double cathode = bypassCompanion * (t - tn) - hb + cathodeConductance * t;
+  const double coupling = couplingCompanion * ((v - vn) - (r - rn)) - hc;
+  double predicted1 = plate;            // linear part of F2
+  double predicted2 = coupling + plate; // linear part of F3
+  const double b12 = plate - cathode;   // b1 - b2, first step only
+  const double b4 = loadConductance * r - coupling; // -F4, first step only
 
   int steps = 0;
-  for (;;) {
-    const double i1 = packedCurrent.evaluateBiased(kKnee * slope1 + currentFromSlope);
-    const double i2 = packedCurrent.evaluateBiased(kKnee * slope2 + currentFromSlope);
+  // One Newton step; returns whether any node moved by more than the tolerance. The first
+  // step carries the two right-hand-side terms that later steps have at zero.
+  const auto step = [&](auto first) {
+    constexpr bool kFirst = decltype(first)::value;
+    const double i1 = packedCurrent.evaluateBiased(current1);
+    const double i2 = packedCurrent.evaluateBiased(current2);
     const double s1 = packedSlope.evaluateBiased(slope1);
-    const double s2 = packedSlope.evaluateBiased(slope2);
+    const double x2 = packedReducedSlope.evaluateBiased(slope2);
 
-    // Right-hand side -F; the parts without table values are ready before the tables are.
-    const double coupling = couplingCompanion * (v - r) - couplingConstant;
-    const double plate = upperCathodeConductance * (v - u);
-    const double b1 = i1 - (lowerCathodeDiagonal * t - bypassConstant);
-    const double b2 = i1 - plate;
-    const double b4 = loadConductance * r - coupling;
-    // Upper-cathode row with the output row folded in.
-    const double b3 = (i2 - (coupling + plate)) + outputCoupling * b4;
+    const double b2 = i1 - predicted1;
+    double b3 = i2 - predicted2;
+    double p = reducedPlateGain * b3;
+    if constexpr (kFirst) {
+      b3 += outputCoupling * b4; // output row folded in
+      p = reducedPlateGain * b3 - inverseCathodeDiagonal * b12;
+    }
+    const double divisor = s1 * x2 - ga;
+    const double numerator2 = b2 - s1 * p;
+    const double numerator1 = p * divisor + x2 * numerator2;
+    const double inverse = 1.0 / divisor;
+    const double dw2 = numerator2 * inverse;
+    const double dw1 = numerator1 * inverse;
+    slope1 += dw1;
+    slope2 += dw2;
+    current1 += kKnee * dw1;
+    current2 += kKnee * dw2;
 
-    const double ga = upperCathodeConductance;
-    const double a11 = lowerCathodeDiagonal - s1;
-    const double a12 = s1 * kInverseMu;
-    const double a32 = s2 - ga;
-    const double a33 = reducedUpperDiagonal - s2;
+    // S2 = C - (X2 - kappa ga) mu / lambda.
+    const double s2 = reducedUpperDiagonal - (x2 - kappaGa) * slopeFromReduced;
+    predicted1 = i1 - s1 * dw1;
+    predicted2 = i2 - s2 * dw2;
 
-    const double det = (detConstant + detLinear * s1) + detBilinear * (s1 * s2);
-    const double q = b2 * a33 - ga * b3;
-    const double numT = b1 * (a12 * a33 - upperPlateTerm) - a12 * q;
-    const double numU = a11 * q + s1 * b1 * a33;
-    const double numV = a11 * ((a12 - ga) * b3 - a32 * b2) + s1 * (a12 * b3 - a32 * b1);
-    const double numW1 = numU * kInverseMu - numT; // (du/mu - dt) det
-    const double numW2 = numU - numV;              // (du - dv) det
-    const double inverse = 1.0 / det;
-
-    slope1 += numW1 * inverse;
-    slope2 += numW2 * inverse;
-
-    const double dt = numT * inverse;
-    const double du = numU * inverse;
-    const double dv = numV * inverse;
-    const double dr = (b4 - couplingCompanion * dv) * outputPivotInverse;
+    double dt = -inverseCathodeDiagonal * ga * dw2;
+    if constexpr (kFirst) dt = inverseCathodeDiagonal * (b12 - ga * dw2);
+    const double du = reducedUpperInverse * b3 + (x2 - kappaGa) * kMu * dw2;
+    const double dv = du - dw2;
+    double dr = -couplingCompanion * dv * outputPivotInverse;
+    if constexpr (kFirst) dr = (b4 - couplingCompanion * dv) * outputPivotInverse;
     const double nt = t + dt;
     const double nu = u + du;
     const double nv = v + dv;
@@ -280,7 +308,11 @@ inline double TubeStage::process(double x) {
     u = nu;
     v = nv;
     r = nr;
-    if (!moving || steps >= kMaxNewtonSteps) break;
+    return moving;
+  };
+  if (step(std::true_type{})) {
+    while (step(std::false_type{}) && steps < kMaxNewtonSteps) {
+    }
   }
   stepCount = steps;
 
