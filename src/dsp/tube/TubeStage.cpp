@@ -1,5 +1,7 @@
 #include "dsp/tube/TubeStage.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int32_t kCurrentKnots = 128; // z = -64 .. 63
@@ -41,29 +43,79 @@ std::unique_ptr<CubicUnityStepInterpolator> buildSlopeTable() {
   return std::make_unique<CubicUnityStepInterpolator>(xs, ys, kSlopeKnots);
 }
 
-} // namespace
-
-void TubeStage::PackedTable::build(const CubicUnityStepInterpolator& table) {
-  const int32_t n = table.knotCount();
-  intervalCount = n - 1;
-  intervals = std::make_unique<PackedInterval[]>(n - 1);
-  for (int32_t i = 0; i + 1 < n; ++i) {
-    intervals[i] = {table.knotValues()[i], table.linearCoefficients()[i],
-                    table.quadraticCoefficients()[i], table.cubicCoefficients()[i]};
-  }
-  bias = -table.knotPositions()[0] - 0.5;
-  firstValue = table.knotValues()[0];
-  lastValue = table.knotValues()[n - 1];
+// Coefficients of y + b t + c t^2 + d t^3 re-expanded in tau, with t = t0 + alpha tau.
+void reexpand(const CubicUnityStepInterpolator& table, int32_t k, double t0, double alpha,
+              double& y, double& b, double& c, double& d) {
+  const double y0 = table.knotValues()[k];
+  const double b0 = table.linearCoefficients()[k];
+  const double c0 = table.quadraticCoefficients()[k];
+  const double d0 = table.cubicCoefficients()[k];
+  y = ((d0 * t0 + c0) * t0 + b0) * t0 + y0;
+  b = alpha * ((3.0 * d0 * t0 + 2.0 * c0) * t0 + b0);
+  c = alpha * alpha * (3.0 * d0 * t0 + c0);
+  d = alpha * alpha * alpha * d0;
 }
 
-void TubeStage::PackedTable::assignAffine(const PackedTable& source, double offset,
-                                          double scale) {
-  for (int32_t i = 0; i < intervalCount; ++i) {
-    const PackedInterval& k = source.intervals[i];
-    intervals[i] = {offset + scale * k.y, scale * k.b, scale * k.c, scale * k.d};
+// A curve held at one value over an interval.
+void constant(double value, double& y, double& b, double& c, double& d) {
+  y = value;
+  b = c = d = 0.0;
+}
+
+} // namespace
+
+// Interval j covers w = -128 + j/3 .. -128 + (j+1)/3. In the slope table (knots every volt
+// from -128) it is third j mod 3 of knot interval j / 3; in the current table (knots every
+// 2/3 V of drive, z = 1.5 w from -64) it is half (j - 256) mod 2 of knot interval
+// (j - 256) / 2, held at the end values outside the knots.
+void TubeStage::DualTable::build(const CubicUnityStepInterpolator& current,
+                                 const CubicUnityStepInterpolator& slope) {
+  static_assert(kFirstDrive == kSlopeFirstKnot);
+  const int32_t slopeKnots = slope.knotCount();
+  const int32_t currentKnots = current.knotCount();
+  intervalCount = 3 * (slopeKnots - 1);
+  intervals = std::make_unique<DualInterval[]>(intervalCount);
+  for (int32_t j = 0; j < intervalCount; ++j) {
+    DualInterval& k = intervals[j];
+    // Half-knots of the current table from its first knot: z = 1.5 (-128 + j/3) = -192 + j/2.
+    const int32_t h = j - 2 * static_cast<int32_t>(kCurrentFirstKnot - kKnee * kSlopeFirstKnot);
+    if (h < 0) {
+      constant(current.knotValues()[0], k.y1, k.b1, k.c1, k.d1);
+    } else if (h / 2 >= currentKnots - 1) {
+      constant(current.knotValues()[currentKnots - 1], k.y1, k.b1, k.c1, k.d1);
+    } else {
+      reexpand(current, h / 2, 0.5 * (h % 2), 0.5, k.y1, k.b1, k.c1, k.d1);
+    }
+    reexpand(slope, j / 3, (j % 3) / 3.0, 1.0 / 3.0, k.y2, k.b2, k.c2, k.d2);
   }
-  firstValue = offset + scale * source.firstValue;
-  lastValue = offset + scale * source.lastValue;
+  first1 = current.knotValues()[0];
+  last1 = current.knotValues()[currentKnots - 1];
+  first2 = slope.knotValues()[0];
+  last2 = slope.knotValues()[slopeKnots - 1];
+}
+
+void TubeStage::DualTable::assignAffine(const DualTable& source, double offset, double scale) {
+  for (int32_t j = 0; j < intervalCount; ++j) {
+    const DualInterval& k = source.intervals[j];
+    intervals[j] = {k.y1,         k.b1,         k.c1,        k.d1, offset + scale * k.y2,
+                    scale * k.b2, scale * k.c2, scale * k.d2};
+  }
+  first1 = source.first1;
+  last1 = source.last1;
+  first2 = offset + scale * source.first2;
+  last2 = offset + scale * source.last2;
+}
+
+double TubeStage::currentAtDrive(double w) const {
+  double current, slope;
+  lowerTable.evaluate(DualTable::offsetOf(w), current, slope);
+  return current;
+}
+
+double TubeStage::slopeAtDrive(double w) const {
+  double current, slope;
+  lowerTable.evaluate(DualTable::offsetOf(w), current, slope);
+  return slope;
 }
 
 TubeStage::TubeStage(double supplyVoltage, double cathodeResistance, double upperCathodeResistance,
@@ -75,9 +127,8 @@ TubeStage::TubeStage(double supplyVoltage, double cathodeResistance, double uppe
       loadConductance(1.0 / loadResistance), bypassCapacitance(bypassCapacitance),
       couplingCapacitance(couplingCapacitance), currentTable(buildCurrentTable()),
       slopeTable(buildSlopeTable()) {
-  packedCurrent.build(*currentTable);
-  packedSlope.build(*slopeTable);
-  packedReducedSlope.build(*slopeTable);
+  lowerTable.build(*currentTable, *slopeTable);
+  upperTable.build(*currentTable, *slopeTable);
   updateRateConstants();
 }
 
@@ -92,6 +143,7 @@ void TubeStage::updateRateConstants() {
   bypassCompanion = 2.0 * bypassCapacitance * sampleRate;
   couplingCompanion = 2.0 * couplingCapacitance * sampleRate;
   upperDriveOffset = supplyVoltage * kInverseMu;
+  upperDriveBiased = DualTable::kSteps * upperDriveOffset + DualTable::kBias;
   lowerCathodeDiagonal = bypassCompanion + cathodeConductance;
   const double l = couplingCompanion;
   outputPivotInverse = 1.0 / (-l - loadConductance);
@@ -104,8 +156,8 @@ void TubeStage::updateRateConstants() {
   reducedPlateGain = reducedUpperInverse * kInverseMu;
   kappaGa = inverseCathodeDiagonal * ga;
   slopeFromReduced = 1.0 / reducedPlateGain;
-  packedReducedSlope.assignAffine(packedSlope, reducedPlateGain * reducedUpperDiagonal + kappaGa,
-                                  -reducedPlateGain);
+  upperTable.assignAffine(lowerTable, reducedPlateGain * reducedUpperDiagonal + kappaGa,
+                          -reducedPlateGain);
 }
 
 void TubeStage::resetToQuiescent() {

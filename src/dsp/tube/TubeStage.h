@@ -92,51 +92,63 @@ public:
   // Negated slope dI/dw (amperes per volt) against drive w, knots w = -128..127.
   const CubicUnityStepInterpolator& getSlopeTable() const { return *slopeTable; }
 
-  // The same curves as the two tables, read the way the solver reads them (equal to the
-  // interpolators up to rounding).
-  double currentAt(double z) const { return packedCurrent.evaluateBiased(z + packedCurrent.bias); }
-  double slopeAt(double w) const { return packedSlope.evaluateBiased(w + packedSlope.bias); }
+  // The current I(w) (amperes) and the slope table's value S(w) at drive w, read the way the
+  // solver reads them: equal to the interpolators up to rounding.
+  double currentAtDrive(double w) const;
+  double slopeAtDrive(double w) const;
 
 private:
-  // One interval of a unit-step cubic table: y + b t + c t^2 + d t^3 for t in [0, 1].
-  struct alignas(32) PackedInterval {
-    double y, b, c, d;
+  // Both curves on one grid: the current table's knots (every 2/3 V of drive) and the slope
+  // table's (every volt) both fall on multiples of 1/3 V, so on each third of a volt both are
+  // single cubics. Each interval holds both, re-expanded in the local variable
+  // tau = 3 (w - w_j) in [0, 1]: one lookup per drive gives the current and the slope, from one
+  // cache line.
+  struct alignas(64) DualInterval {
+    double y1, b1, c1, d1; // current
+    double y2, b2, c2, d2; // slope, or an affine function of it
   };
 
-  // The solver's copy of a CubicUnityStepInterpolator: the same knots, held flat at the end
-  // values outside them, with the interval found from an argument kept as its offset from the
-  // first knot minus one half. Rounding that offset to the nearest integer with the
-  // 1.5 * 2^52 trick gives the interval and its position in two additions, and the powers of t
-  // are ready before the coefficients arrive, which takes about ten cycles off each read
-  // compared with a conversion to an integer and a Horner evaluation.
-  struct PackedTable {
-    std::unique_ptr<PackedInterval[]> intervals;
-    double bias = 0.0;          // biased offset = argument + bias = argument - x[0] - 0.5
-    double firstValue = 0.0;
-    double lastValue = 0.0;
+  struct DualTable {
+    static constexpr double kSteps = 3.0;         // intervals per volt of drive
+    static constexpr double kFirstDrive = -128.0; // first knot of the slope table, volts
+    // Biased offset: 3 (w - kFirstDrive) - 0.5, so that rounding it to the nearest integer
+    // gives the interval.
+    static constexpr double kBias = -kSteps * kFirstDrive - 0.5;
 
+    std::unique_ptr<DualInterval[]> intervals;
     int32_t intervalCount = 0;
+    double first1 = 0.0, first2 = 0.0; // below the first knot, and for NaN
+    double last1 = 0.0, last2 = 0.0;   // from the last slope knot on
 
-    void build(const CubicUnityStepInterpolator& table);
-    // Same knots as `source` (built to the same size), values offset + scale * source.
-    void assignAffine(const PackedTable& source, double offset, double scale);
+    void build(const CubicUnityStepInterpolator& current, const CubicUnityStepInterpolator& slope);
+    // Same intervals as `source` (built to the same size) with the second curve replaced by
+    // offset + scale * the source's second curve.
+    void assignAffine(const DualTable& source, double offset, double scale);
 
-    double evaluateBiased(double biased) const {
+    static double offsetOf(double w) { return kSteps * w + kBias; }
+
+    // Rounding `biased` with the 1.5 * 2^52 trick gives the interval and the local variable in
+    // a few additions, and the powers of tau are ready before the coefficients arrive.
+    void evaluate(double biased, double& value1, double& value2) const {
       constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52
       constexpr uint64_t kRoundBits = 0x4338000000000000ull;
       const double rounded = biased + kRound;
       // For -0.5 <= biased < 2^51 the low bits of `rounded` hold the nearest integer to
-      // `biased`: the interval i with x[0] + i <= argument <= x[0] + i + 1. Every other
-      // argument, NaN and infinities included, leaves the difference of the bit patterns
-      // outside 0 .. n - 2, and the end values are held there.
+      // `biased`. Every other argument, NaN and infinities included, leaves the difference of
+      // the bit patterns outside 0 .. n - 1, and the end values are held there.
       const uint64_t i = std::bit_cast<uint64_t>(rounded) - kRoundBits;
-      if (i >= static_cast<uint64_t>(intervalCount)) [[unlikely]]
-        return biased >= 0.0 ? lastValue : firstValue; // NaN: first
-      const double t = (biased - (rounded - kRound)) + 0.5; // exact, in [0, 1]
-      const double t2 = t * t;
-      const double t3 = t2 * t;
-      const PackedInterval& k = intervals[i];
-      return (k.y + k.b * t) + (k.c * t2 + k.d * t3);
+      if (i >= static_cast<uint64_t>(intervalCount)) [[unlikely]] {
+        const bool above = biased >= 0.0; // NaN: below
+        value1 = above ? last1 : first1;
+        value2 = above ? last2 : first2;
+        return;
+      }
+      const double tau = (biased - (rounded - kRound)) + 0.5; // exact, in [0, 1]
+      const double tau2 = tau * tau;
+      const double tau3 = tau2 * tau;
+      const DualInterval& k = intervals[i];
+      value1 = (k.y1 + k.b1 * tau) + (k.c1 * tau2 + k.d1 * tau3);
+      value2 = (k.y2 + k.b2 * tau) + (k.c2 * tau2 + k.d2 * tau3);
     }
   };
 
@@ -169,23 +181,24 @@ private:
   std::unique_ptr<CubicUnityStepInterpolator> slopeTable;
 
   // Solver constants, recomputed when the rate changes.
-  double bypassCompanion = 0.0;      // m = 2 C_bypass fs, siemens
-  double couplingCompanion = 0.0;    // l = 2 C_coupling fs, siemens
-  double upperDriveOffset = 0.0;     // supply / mu, volts
-  double lowerCathodeDiagonal = 0.0; // m + gk
-  double outputPivotInverse = 0.0;   // 1 / (-l - gL)
-  double outputCoupling = 0.0;       // l / (-l - gL)
-  double reducedUpperDiagonal = 0.0; // l + ga + l^2 / (-l - gL)
+  double bypassCompanion = 0.0;        // m = 2 C_bypass fs, siemens
+  double couplingCompanion = 0.0;      // l = 2 C_coupling fs, siemens
+  double upperDriveOffset = 0.0;       // supply / mu, volts
+  double upperDriveBiased = 0.0;       // 3 supply / mu + table bias
+  double lowerCathodeDiagonal = 0.0;   // m + gk
+  double outputPivotInverse = 0.0;     // 1 / (-l - gL)
+  double outputCoupling = 0.0;         // l / (-l - gL)
+  double reducedUpperDiagonal = 0.0;   // C = l + ga + l^2 / (-l - gL)
   double inverseCathodeDiagonal = 0.0; // kappa = 1 / (m + gk)
   double reducedUpperInverse = 0.0;    // lambda = 1 / (C - ga)
   double reducedPlateGain = 0.0;       // lambda / mu
   double kappaGa = 0.0;                // kappa ga
   double slopeFromReduced = 0.0;       // mu / lambda
 
-  PackedTable packedCurrent;
-  PackedTable packedSlope;
+  // Lower triode: current and slope. Upper triode: current and
   // X2(w) = (C - S(w)) lambda / mu + kappa ga, rebuilt with the rate.
-  PackedTable packedReducedSlope;
+  DualTable lowerTable;
+  DualTable upperTable;
 
   int stepCount = 0;
 };
@@ -231,14 +244,17 @@ inline double TubeStage::process(double x) {
   double v = 2.0 * vn - previousUpperCathodeVoltage;
   double r = 2.0 * rn - previousOutputVoltage;
 
-  // Both drives as biased offsets into the slope table (argument w) and the current table
-  // (argument 1.5 w).
-  const double w1 = u * kInverseMu + x - t;
-  const double w2 = upperDriveOffset + u - v;
-  double slope1 = w1 + packedSlope.bias;
-  double slope2 = w2 + packedSlope.bias;
-  double current1 = kKnee * w1 + packedCurrent.bias;
-  double current2 = kKnee * w2 + packedCurrent.bias;
+  // Both drives at the guess, w1 = u/mu + x - t and w2 = supply/mu + u - v, as biased offsets
+  // into the tables (thirds of a volt), written out in the last two samples' values so that
+  // the newest ones enter last.
+  constexpr double k3 = DualTable::kSteps;
+  const double earlier1 =
+      (k3 * previousLowerCathodeVoltage - (k3 * kInverseMu) * previousLowerPlateVoltage) +
+      (k3 * x + DualTable::kBias);
+  const double earlier2 =
+      (k3 * previousUpperCathodeVoltage - k3 * previousLowerPlateVoltage) + upperDriveBiased;
+  double offset1 = ((2.0 * k3 * kInverseMu) * un + earlier1) - (2.0 * k3) * tn;
+  double offset2 = ((2.0 * k3) * un + earlier2) - (2.0 * k3) * vn;
 
   // Linear parts of the equations at the guess (currents, amperes):
   //   plate    ga (v - u)                      (F2 without I1)
@@ -252,9 +268,9 @@ inline double TubeStage::process(double x) {
   const double plate = ga * (v - u);
   const double cathode = bypassCompanion * (t - tn) - hb + cathodeConductance * t;
   const double coupling = couplingCompanion * ((v - vn) - (r - rn)) - hc;
-  double predicted1 = plate;            // linear part of F2
-  double predicted2 = coupling + plate; // linear part of F3
-  const double b12 = plate - cathode;   // b1 - b2, first step only
+  double predicted1 = plate;                        // linear part of F2
+  double predicted2 = coupling + plate;             // linear part of F3
+  const double b12 = plate - cathode;               // b1 - b2, first step only
   const double b4 = loadConductance * r - coupling; // -F4, first step only
 
   int steps = 0;
@@ -262,10 +278,9 @@ inline double TubeStage::process(double x) {
   // step carries the two right-hand-side terms that later steps have at zero.
   const auto step = [&](auto first) {
     constexpr bool kFirst = decltype(first)::value;
-    const double i1 = packedCurrent.evaluateBiased(current1);
-    const double i2 = packedCurrent.evaluateBiased(current2);
-    const double s1 = packedSlope.evaluateBiased(slope1);
-    const double x2 = packedReducedSlope.evaluateBiased(slope2);
+    double i1, s1, i2, x2;
+    lowerTable.evaluate(offset1, i1, s1);
+    upperTable.evaluate(offset2, i2, x2);
 
     const double b2 = i1 - predicted1;
     double b3 = i2 - predicted2;
@@ -277,13 +292,13 @@ inline double TubeStage::process(double x) {
     const double divisor = s1 * x2 - ga;
     const double numerator2 = b2 - s1 * p;
     const double numerator1 = p * divisor + x2 * numerator2;
+    // The offsets move by three times the drives' changes.
+    const double inverse3 = DualTable::kSteps / divisor;
+    offset1 += numerator1 * inverse3;
+    offset2 += numerator2 * inverse3;
     const double inverse = 1.0 / divisor;
     const double dw2 = numerator2 * inverse;
     const double dw1 = numerator1 * inverse;
-    slope1 += dw1;
-    slope2 += dw2;
-    current1 += kKnee * dw1;
-    current2 += kKnee * dw2;
 
     // S2 = C - (X2 - kappa ga) mu / lambda.
     const double s2 = reducedUpperDiagonal - (x2 - kappaGa) * slopeFromReduced;
@@ -296,18 +311,16 @@ inline double TubeStage::process(double x) {
     const double dv = du - dw2;
     double dr = -couplingCompanion * dv * outputPivotInverse;
     if constexpr (kFirst) dr = (b4 - couplingCompanion * dv) * outputPivotInverse;
-    const double nt = t + dt;
-    const double nu = u + du;
-    const double nv = v + dv;
-    const double nr = r + dr;
+    t += dt;
+    u += du;
+    v += dv;
+    r += dr;
     ++steps;
-    // A NaN difference compares false and so counts as converged.
-    const bool moving = (std::fabs(nt - t) > kTolerance) | (std::fabs(nu - u) > kTolerance) |
-                        (std::fabs(nv - v) > kTolerance) | (std::fabs(nr - r) > kTolerance);
-    t = nt;
-    u = nu;
-    v = nv;
-    r = nr;
+    // The step's change against the tolerance, node by node; a NaN compares false and so counts
+    // as converged. (The change is the difference between the new value and the guess up to
+    // the rounding of the addition.)
+    const bool moving = (std::fabs(dt) > kTolerance) | (std::fabs(du) > kTolerance) |
+                        (std::fabs(dv) > kTolerance) | (std::fabs(dr) > kTolerance);
     return moving;
   };
   if (step(std::true_type{})) {
