@@ -80,6 +80,8 @@ CControl* ORVEL_GUI::getControl(int tag) const {
 }
 
 bool ORVEL_GUI::open(void* ptr) {
+  // A host that opens twice gets one panel, not two frames on the same editor.
+  close();
   AEffGUIEditor::open(ptr);
 
   // 1. The front panel once per editor; later opens reuse it.

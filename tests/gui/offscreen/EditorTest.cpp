@@ -116,6 +116,15 @@ TEST_F(EditorTest, CloseWithoutOpenDoesNothing) {
   EXPECT_EQ(editor->getFrame(), nullptr);
 }
 
+TEST_F(EditorTest, OpeningTwiceKeepsOnePanel) {
+  ASSERT_TRUE(editor->open(nullptr));
+  ASSERT_TRUE(editor->open(nullptr)); // LeakSanitizer reports the first frame if it leaks
+  EXPECT_NE(editor->getControl(0), nullptr);
+  EXPECT_EQ(testhooks::bitmapLoadCount("FrontPanel.bmp"), 1);
+  editor->close();
+  EXPECT_EQ(editor->getFrame(), nullptr);
+}
+
 TEST_F(EditorTest, DestroyingTheEffectWithThePanelOpenReleasesEverything) {
   ASSERT_TRUE(editor->open(nullptr));
   effect.reset(); // LeakSanitizer reports the frame, views and images if this leaks

@@ -8,6 +8,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -444,6 +445,38 @@ TEST_F(WindowTest, ParentWindowThatDoesNotExistLeavesTheHostRunning) {
   ASSERT_TRUE(openEditor()); // and a real window works afterwards
   EXPECT_EQ(host.childCount(), 1);
   plugin->dispatch(effEditClose);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WindowTest, AutomationFromAnotherThreadWhileTheWindowIdles) {
+  ASSERT_TRUE(openEditor());
+  idle();
+  std::atomic<bool> stop{false};
+  std::thread automation([&] {
+    for (int round = 0; !stop.load(); ++round)
+      for (int i = 0; i < 13; ++i)
+        plugin->setParameter(i, static_cast<float>((round + i * 17) % 101) / 100.0f);
+  });
+  for (int n = 0; n < 100; ++n) {
+    idle();
+    if (n == 50) { // and once closed and reopened under way
+      plugin->dispatch(effEditClose);
+      ASSERT_TRUE(openEditor());
+    }
+  }
+  stop = true;
+  automation.join();
+  // The latest value is what the window shows after the next idle.
+  plugin->setParameter(0, 0.5f);
+  const auto atHalf = pixelsIn(settledCapture(), kInputKnob);
+  plugin->setParameter(0, 1.0f);
+  idle();
+  plugin->setParameter(0, 0.5f);
+  EXPECT_EQ(pixelsIn(settledCapture(), kInputKnob), atHalf);
+  EXPECT_TRUE(edits().empty());
 }
 
 } // namespace
