@@ -113,7 +113,8 @@ public:
 
   constexpr int32_t getButtonState() const { return state & (kLButton | kMButton | kRButton); }
   constexpr int32_t getModifierState() const { return state & (kShift | kControl | kAlt | kApple); }
-  constexpr bool isLeftButton() const { return (state & kLButton) != 0; }
+  // The left button and no other.
+  constexpr bool isLeftButton() const { return getButtonState() == kLButton; }
   constexpr bool isRightButton() const { return (state & kRButton) != 0; }
   constexpr bool isDoubleClick() const { return (state & kDoubleClick) != 0; }
   constexpr int32_t operator&(int32_t mask) const { return state & mask; }

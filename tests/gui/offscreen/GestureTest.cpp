@@ -162,6 +162,7 @@ TEST_F(GestureTest, ControlWithAnotherModifierIsAnOrdinaryDrag) {
 }
 
 TEST_F(GestureTest, OtherButtonsDoNothingOnKnobs) {
+  EXPECT_EQ(press(kInputCentre, kLButton | kRButton | kControl), kMouseEventNotHandled);
   EXPECT_EQ(press(kInputCentre, kRButton), kMouseEventNotHandled);
   move(offset(kInputCentre, 0, -50), kRButton);
   release(offset(kInputCentre, 0, -50), kRButton);
