@@ -74,6 +74,28 @@ public:
 
   double process(double x) { return process(x, factor, 0); }
 
+  // One host sample through each of two oversamplers (the two channels of a stereo frame),
+  // exactly as a.process(xa, a.factor, 0) and b.process(xb, b.factor, 0) would give, bit for
+  // bit. At factor 2, when T offers processPair, both processors run side by side.
+  static void processPair(HBOversampler& a, double xa, HBOversampler& b, double xb, double& ya,
+                          double& yb) {
+    if constexpr (requires(T & p, double& y) { T::processPair(p, 0.0, p, 0.0, y, y); }) {
+      if (a.factor == 2 && b.factor == 2) {
+        double earlyA, lateA, earlyB, lateB;
+        a.upStages[0].upsample(xa, earlyA, lateA);
+        b.upStages[0].upsample(xb, earlyB, lateB);
+        double firstA, firstB, secondA, secondB;
+        T::processPair(*a.processor, earlyA, *b.processor, earlyB, firstA, firstB);
+        T::processPair(*a.processor, lateA, *b.processor, lateB, secondA, secondB);
+        ya = a.downStages[0].downsample(firstA, secondA);
+        yb = b.downStages[0].downsample(firstB, secondB);
+        return;
+      }
+    }
+    ya = a.process(xa, a.factor, 0);
+    yb = b.process(xb, b.factor, 0);
+  }
+
   // Recovery after non-finite output: clears the processor's equalizer history, returns its
   // tube stage (if any) to its quiescent point and clears every half-band stage. Without the
   // tube reset a NaN that reached the tube leaves its nodes at a cut-off, run-away state that

@@ -76,17 +76,22 @@ void TubeStage::DualTable::build(const CubicUnityStepInterpolator& current,
   intervalCount = 3 * (slopeKnots - 1);
   intervals = std::make_unique<DualInterval[]>(intervalCount);
   for (int32_t j = 0; j < intervalCount; ++j) {
-    DualInterval& k = intervals[j];
+    double y1, b1, c1, d1, y2, b2, c2, d2;
     // Half-knots of the current table from its first knot: z = 1.5 (-128 + j/3) = -192 + j/2.
     const int32_t h = j - 2 * static_cast<int32_t>(kCurrentFirstKnot - kKnee * kSlopeFirstKnot);
     if (h < 0) {
-      constant(current.knotValues()[0], k.y1, k.b1, k.c1, k.d1);
+      constant(current.knotValues()[0], y1, b1, c1, d1);
     } else if (h / 2 >= currentKnots - 1) {
-      constant(current.knotValues()[currentKnots - 1], k.y1, k.b1, k.c1, k.d1);
+      constant(current.knotValues()[currentKnots - 1], y1, b1, c1, d1);
     } else {
-      reexpand(current, h / 2, 0.5 * (h % 2), 0.5, k.y1, k.b1, k.c1, k.d1);
+      reexpand(current, h / 2, 0.5 * (h % 2), 0.5, y1, b1, c1, d1);
     }
-    reexpand(slope, j / 3, (j % 3) / 3.0, 1.0 / 3.0, k.y2, k.b2, k.c2, k.d2);
+    reexpand(slope, j / 3, (j % 3) / 3.0, 1.0 / 3.0, y2, b2, c2, d2);
+    DualInterval& k = intervals[j];
+    k.y = tube_lanes::Pair{y1, y2};
+    k.b = tube_lanes::Pair{b1, b2};
+    k.c = tube_lanes::Pair{c1, c2};
+    k.d = tube_lanes::Pair{d1, d2};
   }
   first1 = current.knotValues()[0];
   last1 = current.knotValues()[currentKnots - 1];
@@ -97,8 +102,11 @@ void TubeStage::DualTable::build(const CubicUnityStepInterpolator& current,
 void TubeStage::DualTable::assignAffine(const DualTable& source, double offset, double scale) {
   for (int32_t j = 0; j < intervalCount; ++j) {
     const DualInterval& k = source.intervals[j];
-    intervals[j] = {k.y1,         k.b1,         k.c1,        k.d1, offset + scale * k.y2,
-                    scale * k.b2, scale * k.c2, scale * k.d2};
+    DualInterval& out = intervals[j];
+    out.y = tube_lanes::Pair{k.y[0], offset + scale * k.y[1]};
+    out.b = tube_lanes::Pair{k.b[0], scale * k.b[1]};
+    out.c = tube_lanes::Pair{k.c[0], scale * k.c[1]};
+    out.d = tube_lanes::Pair{k.d[0], scale * k.d[1]};
   }
   first1 = source.first1;
   last1 = source.last1;
@@ -107,15 +115,11 @@ void TubeStage::DualTable::assignAffine(const DualTable& source, double offset, 
 }
 
 double TubeStage::currentAtDrive(double w) const {
-  double current, slope;
-  lowerTable.evaluate(DualTable::offsetOf(w), current, slope);
-  return current;
+  return lowerTable.evaluate(DualTable::offsetOf(w))[0];
 }
 
 double TubeStage::slopeAtDrive(double w) const {
-  double current, slope;
-  lowerTable.evaluate(DualTable::offsetOf(w), current, slope);
-  return slope;
+  return lowerTable.evaluate(DualTable::offsetOf(w))[1];
 }
 
 TubeStage::TubeStage(double supplyVoltage, double cathodeResistance, double upperCathodeResistance,

@@ -8,6 +8,10 @@
 #include <memory>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Circuit model of a shunt-regulated push-pull pair of triodes ("Tube Buffer"), solved per
 // sample with Newton's method.
 //
@@ -30,6 +34,13 @@
 // current and its slope come from two cubic tables built once at construction.
 //
 // Threads: everything runs on the audio thread except construction.
+namespace tube_lanes {
+// Two doubles in one vector register (GCC/Clang vector extension: SSE2 on x86-64). One
+// instruction does the same operation, with the same rounding, on both elements.
+using Pair = double __attribute__((vector_size(16)));
+template <int N> struct Lanes;
+} // namespace tube_lanes
+
 class TubeStage {
 public:
   // Triode law constants, as used by the tables and the solver.
@@ -65,6 +76,11 @@ public:
 
   // One sample: lower grid voltage in, load voltage out.
   double process(double x);
+
+  // One sample on each of two stages, exactly as a.process(xa) and b.process(xb) would do it
+  // (bit for bit), with both Newton solves run side by side: the two chains of dependent
+  // operations overlap and share instructions. Read the outputs with getOutputVoltage().
+  static void processPair(TubeStage& a, double xa, TubeStage& b, double xb);
 
   // Returns the stage to its zero-input operating point: node voltages, their previous values
   // and both capacitor history currents as after construction. Used to recover after
@@ -103,9 +119,10 @@ private:
   // single cubics. Each interval holds both, re-expanded in the local variable
   // tau = 3 (w - w_j) in [0, 1]: one lookup per drive gives the current and the slope, from one
   // cache line.
+  // Element 0 of each coefficient is the current's, element 1 the slope's (or the affine
+  // function of it), so both curves are evaluated with the same vector operations.
   struct alignas(64) DualInterval {
-    double y1, b1, c1, d1; // current
-    double y2, b2, c2, d2; // slope, or an affine function of it
+    tube_lanes::Pair y, b, c, d;
   };
 
   struct DualTable {
@@ -127,9 +144,16 @@ private:
 
     static double offsetOf(double w) { return kSteps * w + kBias; }
 
+    // evaluate() on one table per lane.
+    template <int N>
+    static void evaluateLanes(const DualTable* const (&tables)[N],
+                              typename tube_lanes::Lanes<N>::V biased,
+                              typename tube_lanes::Lanes<N>::V& value1,
+                              typename tube_lanes::Lanes<N>::V& value2);
+
     // Rounding `biased` with the 1.5 * 2^52 trick gives the interval and the local variable in
     // a few additions, and the powers of tau are ready before the coefficients arrive.
-    void evaluate(double biased, double& value1, double& value2) const {
+    tube_lanes::Pair evaluate(double biased) const {
       constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52
       constexpr uint64_t kRoundBits = 0x4338000000000000ull;
       const double rounded = biased + kRound;
@@ -137,22 +161,21 @@ private:
       // `biased`. Every other argument, NaN and infinities included, leaves the difference of
       // the bit patterns outside 0 .. n - 1, and the end values are held there.
       const uint64_t i = std::bit_cast<uint64_t>(rounded) - kRoundBits;
-      if (i >= static_cast<uint64_t>(intervalCount)) [[unlikely]] {
-        const bool above = biased >= 0.0; // NaN: below
-        value1 = above ? last1 : first1;
-        value2 = above ? last2 : first2;
-        return;
-      }
+      if (i >= static_cast<uint64_t>(intervalCount)) [[unlikely]]
+        return biased >= 0.0 ? tube_lanes::Pair{last1, last2} : tube_lanes::Pair{first1, first2};
       const double tau = (biased - (rounded - kRound)) + 0.5; // exact, in [0, 1]
-      const double tau2 = tau * tau;
-      const double tau3 = tau2 * tau;
+      const tube_lanes::Pair t1 = {tau, tau};
+      const tube_lanes::Pair t2 = t1 * t1;
+      const tube_lanes::Pair t3 = t2 * t1;
       const DualInterval& k = intervals[i];
-      value1 = (k.y1 + k.b1 * tau) + (k.c1 * tau2 + k.d1 * tau3);
-      value2 = (k.y2 + k.b2 * tau) + (k.c2 * tau2 + k.d2 * tau3);
+      return (k.y + k.b * t1) + (k.c * t2 + k.d * t3);
     }
   };
 
   void updateRateConstants();
+
+  // The per-sample solve on N stages at once (N = 1 or 2).
+  template <int N> static void solve(TubeStage* const (&stage)[N], const double (&input)[N]);
 
   // Fields of the circuit.
   double sampleRate;
@@ -229,32 +252,145 @@ private:
 // multiplication after the table reads. The time per step is the chain from the table reads
 // through the division to the next step's table arguments (the drives, kept as offsets into
 // the tables and moved by dw1 and dw2); the node voltages follow off that chain.
+namespace tube_lanes {
+
+// The solver runs on one stage (plain doubles) or on two stages side by side, one per element
+// of a Pair.
+template <int N> struct Lanes;
+
+template <> struct Lanes<1> {
+  using V = double;
+  using M = bool;
+  using Count = int;
+  static V of(const double* a) { return a[0]; }
+  static double at(V v, int) { return v; }
+  static V abs(V a) { return std::fabs(a); }
+  static M greater(V a, double b) { return a > b; }
+  static V select(M m, V a, V b) { return m ? a : b; }
+  static bool any(M m) { return m; }
+  static M all() { return true; }
+  static void count(Count& c, M m) { c += m ? 1 : 0; }
+  static M both(M a, M b) { return a && b; }
+  static M either(M a, M b) { return a || b; }
+  static M below(Count c, int limit) { return c < limit; }
+  static int countAt(Count c, int) { return c; }
+};
+
+#if defined(__SSE2__)
+#define OMBRINE_TUBE_PAIR_LANES 1
+// Two lanes in one SSE2 register. Masks are doubles with all bits set or clear, as the SSE2
+// comparisons produce them; step counts are doubles too, so nothing leaves the vector unit.
+template <> struct Lanes<2> {
+  using V = Pair;
+  using M = Pair;
+  using Count = Pair;
+  static V of(const double* a) { return V{a[0], a[1]}; }
+  static double at(V v, int l) { return v[l]; }
+  static V abs(V a) {
+    return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffll)));
+  }
+  static M greater(V a, double b) { return _mm_cmpgt_pd(a, _mm_set1_pd(b)); }
+  static V select(M m, V a, V b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
+  static bool any(M m) { return _mm_movemask_pd(m) != 0; }
+  static M all() { return _mm_castsi128_pd(_mm_set1_epi64x(-1)); }
+  static void count(Count& c, M m) { c += _mm_and_pd(m, _mm_set1_pd(1.0)); }
+  static M below(Count c, int limit) { return _mm_cmplt_pd(c, _mm_set1_pd(limit)); }
+  static int countAt(Count c, int l) { return static_cast<int>(c[l]); }
+  static M both(M a, M b) { return _mm_and_pd(a, b); }
+  static M either(M a, M b) { return _mm_or_pd(a, b); }
+};
+#endif
+
+} // namespace tube_lanes
+
 inline double TubeStage::process(double x) {
-  const double tn = lowerCathodeVoltage;
-  const double un = lowerPlateVoltage;
-  const double vn = upperCathodeVoltage;
-  const double rn = outputVoltage;
-  const double hb = bypassHistoryCurrent;
-  const double hc = couplingHistoryCurrent;
-  const double ga = upperCathodeConductance;
+  TubeStage* stages[1] = {this};
+  const double inputs[1] = {x};
+  solve<1>(stages, inputs);
+  return outputVoltage;
+}
+
+inline void TubeStage::processPair(TubeStage& a, double xa, TubeStage& b, double xb) {
+#if defined(OMBRINE_TUBE_PAIR_LANES)
+  TubeStage* stages[2] = {&a, &b};
+  const double inputs[2] = {xa, xb};
+  solve<2>(stages, inputs);
+#else
+  a.process(xa);
+  b.process(xb);
+#endif
+}
+
+template <int N>
+inline void TubeStage::DualTable::evaluateLanes(const DualTable* const (&tables)[N],
+                                                typename tube_lanes::Lanes<N>::V biased,
+                                                typename tube_lanes::Lanes<N>::V& value1,
+                                                typename tube_lanes::Lanes<N>::V& value2) {
+  if constexpr (N == 1) {
+    const tube_lanes::Pair both = tables[0]->evaluate(biased);
+    value1 = both[0];
+    value2 = both[1];
+  } else {
+    const tube_lanes::Pair a = tables[0]->evaluate(biased[0]);
+    const tube_lanes::Pair b = tables[1]->evaluate(biased[1]);
+    value1 = tube_lanes::Pair{a[0], b[0]};
+    value2 = tube_lanes::Pair{a[1], b[1]};
+  }
+}
+
+template <int N>
+inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)[N]) {
+  using L = tube_lanes::Lanes<N>;
+  using V = typename L::V;
+  using M = typename L::M;
+  const auto field = [&](double TubeStage::*member) {
+    double values[N];
+    for (int l = 0; l < N; ++l)
+      values[l] = stage[l]->*member;
+    return L::of(values);
+  };
+  const auto constant = [](double c) {
+    double values[N];
+    for (int l = 0; l < N; ++l)
+      values[l] = c;
+    return L::of(values);
+  };
+  const DualTable* lower[N];
+  const DualTable* upper[N];
+  for (int l = 0; l < N; ++l) {
+    lower[l] = &stage[l]->lowerTable;
+    upper[l] = &stage[l]->upperTable;
+  }
+
+  const V x = L::of(input);
+  const V tn = field(&TubeStage::lowerCathodeVoltage);
+  const V un = field(&TubeStage::lowerPlateVoltage);
+  const V vn = field(&TubeStage::upperCathodeVoltage);
+  const V rn = field(&TubeStage::outputVoltage);
+  const V tp = field(&TubeStage::previousLowerCathodeVoltage);
+  const V up = field(&TubeStage::previousLowerPlateVoltage);
+  const V vp = field(&TubeStage::previousUpperCathodeVoltage);
+  const V rp = field(&TubeStage::previousOutputVoltage);
+  const V hb = field(&TubeStage::bypassHistoryCurrent);
+  const V hc = field(&TubeStage::couplingHistoryCurrent);
+  const V ga = field(&TubeStage::upperCathodeConductance);
+  const V m = field(&TubeStage::bypassCompanion);
+  const V l = field(&TubeStage::couplingCompanion);
 
   // Starting guess: linear extrapolation from the last two samples.
-  double t = 2.0 * tn - previousLowerCathodeVoltage;
-  double u = 2.0 * un - previousLowerPlateVoltage;
-  double v = 2.0 * vn - previousUpperCathodeVoltage;
-  double r = 2.0 * rn - previousOutputVoltage;
+  V t = 2.0 * tn - tp;
+  V u = 2.0 * un - up;
+  V v = 2.0 * vn - vp;
+  V r = 2.0 * rn - rp;
 
   // Both drives at the guess, w1 = u/mu + x - t and w2 = supply/mu + u - v, as biased offsets
   // into the tables (thirds of a volt), written out in the last two samples' values so that
   // the newest ones enter last.
   constexpr double k3 = DualTable::kSteps;
-  const double earlier1 =
-      (k3 * previousLowerCathodeVoltage - (k3 * kInverseMu) * previousLowerPlateVoltage) +
-      (k3 * x + DualTable::kBias);
-  const double earlier2 =
-      (k3 * previousUpperCathodeVoltage - k3 * previousLowerPlateVoltage) + upperDriveBiased;
-  double offset1 = ((2.0 * k3 * kInverseMu) * un + earlier1) - (2.0 * k3) * tn;
-  double offset2 = ((2.0 * k3) * un + earlier2) - (2.0 * k3) * vn;
+  const V earlier1 = (k3 * tp - (k3 * kInverseMu) * up) + (k3 * x + DualTable::kBias);
+  const V earlier2 = (k3 * vp - k3 * up) + field(&TubeStage::upperDriveBiased);
+  V offset1 = ((2.0 * k3 * kInverseMu) * un + earlier1) - (2.0 * k3) * tn;
+  V offset2 = ((2.0 * k3) * un + earlier2) - (2.0 * k3) * vn;
 
   // Linear parts of the equations at the guess (currents, amperes):
   //   plate    ga (v - u)                      (F2 without I1)
@@ -265,79 +401,97 @@ inline double TubeStage::process(double x) {
   // I2 - S2 dw2 and coupling = gL r. So from the second step on b1 - b2 and b4 vanish and the
   // right-hand side needs only the new currents and the two predicted ones, which keeps the
   // node voltages off the chain from one step to the next.
-  const double plate = ga * (v - u);
-  const double cathode = bypassCompanion * (t - tn) - hb + cathodeConductance * t;
-  const double coupling = couplingCompanion * ((v - vn) - (r - rn)) - hc;
-  double predicted1 = plate;                        // linear part of F2
-  double predicted2 = coupling + plate;             // linear part of F3
-  const double b12 = plate - cathode;               // b1 - b2, first step only
-  const double b4 = loadConductance * r - coupling; // -F4, first step only
+  const V plate = ga * (v - u);
+  const V cathode = m * (t - tn) - hb + field(&TubeStage::cathodeConductance) * t;
+  const V coupling = l * ((v - vn) - (r - rn)) - hc;
+  V predicted1 = plate;                                           // linear part of F2
+  V predicted2 = coupling + plate;                                // linear part of F3
+  const V b12 = plate - cathode;                                  // b1 - b2, first step only
+  const V b4 = field(&TubeStage::loadConductance) * r - coupling; // -F4, first step only
 
-  int steps = 0;
-  // One Newton step; returns whether any node moved by more than the tolerance. The first
-  // step carries the two right-hand-side terms that later steps have at zero.
-  const auto step = [&](auto first) {
+  const V plateGain = field(&TubeStage::reducedPlateGain);
+  const V kappa = field(&TubeStage::inverseCathodeDiagonal);
+  const V kappaGa = field(&TubeStage::kappaGa);
+  const V lambda = field(&TubeStage::reducedUpperInverse);
+  const V upperDiagonal = field(&TubeStage::reducedUpperDiagonal);
+  const V fromReduced = field(&TubeStage::slopeFromReduced);
+  const V pivot = field(&TubeStage::outputPivotInverse);
+  const V outputCoupling = field(&TubeStage::outputCoupling);
+  const V three = constant(DualTable::kSteps);
+  const V one = constant(1.0);
+
+  // One Newton step on the lanes still iterating (`active`); lanes that have stopped keep their
+  // values. Returns which lanes moved by more than the tolerance. The first step carries the
+  // two right-hand-side terms that later steps have at zero.
+  typename L::Count steps{};
+  const auto step = [&](auto first, M active) {
     constexpr bool kFirst = decltype(first)::value;
-    double i1, s1, i2, x2;
-    lowerTable.evaluate(offset1, i1, s1);
-    upperTable.evaluate(offset2, i2, x2);
+    V i1, s1, i2, x2;
+    DualTable::evaluateLanes<N>(lower, offset1, i1, s1);
+    DualTable::evaluateLanes<N>(upper, offset2, i2, x2);
 
-    const double b2 = i1 - predicted1;
-    double b3 = i2 - predicted2;
-    double p = reducedPlateGain * b3;
+    const V b2 = i1 - predicted1;
+    V b3 = i2 - predicted2;
+    V p = plateGain * b3;
     if constexpr (kFirst) {
       b3 += outputCoupling * b4; // output row folded in
-      p = reducedPlateGain * b3 - inverseCathodeDiagonal * b12;
+      p = plateGain * b3 - kappa * b12;
     }
-    const double divisor = s1 * x2 - ga;
-    const double numerator2 = b2 - s1 * p;
-    const double numerator1 = p * divisor + x2 * numerator2;
+    const V divisor = s1 * x2 - ga;
+    const V numerator2 = b2 - s1 * p;
+    const V numerator1 = p * divisor + x2 * numerator2;
     // The offsets move by three times the drives' changes.
-    const double inverse3 = DualTable::kSteps / divisor;
+    const V inverse3 = three / divisor;
+    const V inverse = one / divisor;
+    const V dw2 = numerator2 * inverse;
+    const V dw1 = numerator1 * inverse;
+    // S2 = C - (X2 - kappa ga) mu / lambda.
+    const V s2 = upperDiagonal - (x2 - kappaGa) * fromReduced;
+
+    V dt = -kappa * ga * dw2;
+    if constexpr (kFirst) dt = kappa * (b12 - ga * dw2);
+    const V du = lambda * b3 + (x2 - kappaGa) * kMu * dw2;
+    const V dv = du - dw2;
+    V dr = -l * dv * pivot;
+    if constexpr (kFirst) dr = (b4 - l * dv) * pivot;
+
+    // A lane that has stopped goes on with steps that are thrown away; only its node voltages
+    // must stay.
     offset1 += numerator1 * inverse3;
     offset2 += numerator2 * inverse3;
-    const double inverse = 1.0 / divisor;
-    const double dw2 = numerator2 * inverse;
-    const double dw1 = numerator1 * inverse;
-
-    // S2 = C - (X2 - kappa ga) mu / lambda.
-    const double s2 = reducedUpperDiagonal - (x2 - kappaGa) * slopeFromReduced;
     predicted1 = i1 - s1 * dw1;
     predicted2 = i2 - s2 * dw2;
-
-    double dt = -inverseCathodeDiagonal * ga * dw2;
-    if constexpr (kFirst) dt = inverseCathodeDiagonal * (b12 - ga * dw2);
-    const double du = reducedUpperInverse * b3 + (x2 - kappaGa) * kMu * dw2;
-    const double dv = du - dw2;
-    double dr = -couplingCompanion * dv * outputPivotInverse;
-    if constexpr (kFirst) dr = (b4 - couplingCompanion * dv) * outputPivotInverse;
-    t += dt;
-    u += du;
-    v += dv;
-    r += dr;
-    ++steps;
+    t = L::select(active, t + dt, t);
+    u = L::select(active, u + du, u);
+    v = L::select(active, v + dv, v);
+    r = L::select(active, r + dr, r);
+    L::count(steps, active);
     // The step's change against the tolerance, node by node; a NaN compares false and so counts
     // as converged. (The change is the difference between the new value and the guess up to
     // the rounding of the addition.)
-    const bool moving = (std::fabs(dt) > kTolerance) | (std::fabs(du) > kTolerance) |
-                        (std::fabs(dv) > kTolerance) | (std::fabs(dr) > kTolerance);
-    return moving;
+    const M moving = L::either(
+        L::either(L::greater(L::abs(dt), kTolerance), L::greater(L::abs(du), kTolerance)),
+        L::either(L::greater(L::abs(dv), kTolerance), L::greater(L::abs(dr), kTolerance)));
+    return L::both(L::both(active, moving), L::below(steps, kMaxNewtonSteps));
   };
-  if (step(std::true_type{})) {
-    while (step(std::false_type{}) && steps < kMaxNewtonSteps) {
-    }
-  }
-  stepCount = steps;
+  M active = step(std::true_type{}, L::all());
+  while (L::any(active))
+    active = step(std::false_type{}, active);
 
-  bypassHistoryCurrent = bypassCompanion * (t - tn) - hb;
-  couplingHistoryCurrent = couplingCompanion * ((v - vn) - (r - rn)) - hc;
-  previousLowerCathodeVoltage = tn;
-  previousLowerPlateVoltage = un;
-  previousUpperCathodeVoltage = vn;
-  previousOutputVoltage = rn;
-  lowerCathodeVoltage = t;
-  lowerPlateVoltage = u;
-  upperCathodeVoltage = v;
-  outputVoltage = r;
-  return r;
+  const V bypassHistory = m * (t - tn) - hb;
+  const V couplingHistory = l * ((v - vn) - (r - rn)) - hc;
+  for (int k = 0; k < N; ++k) {
+    TubeStage& s = *stage[k];
+    s.stepCount = L::countAt(steps, k);
+    s.bypassHistoryCurrent = L::at(bypassHistory, k);
+    s.couplingHistoryCurrent = L::at(couplingHistory, k);
+    s.previousLowerCathodeVoltage = L::at(tn, k);
+    s.previousLowerPlateVoltage = L::at(un, k);
+    s.previousUpperCathodeVoltage = L::at(vn, k);
+    s.previousOutputVoltage = L::at(rn, k);
+    s.lowerCathodeVoltage = L::at(t, k);
+    s.lowerPlateVoltage = L::at(u, k);
+    s.upperCathodeVoltage = L::at(v, k);
+    s.outputVoltage = L::at(r, k);
+  }
 }

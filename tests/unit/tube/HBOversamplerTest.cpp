@@ -3,8 +3,10 @@
 #include "TestSignals.h"
 #include "dsp/tube/ORVEL.h"
 
+#include <bit>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
@@ -205,6 +207,40 @@ TEST(HBOversampler, ResetClearsStagesAndAsksTheProcessorToRecover) {
   EXPECT_EQ(probe.tubeResets, 1);
   for (int i = 0; i < 100; ++i)
     ASSERT_EQ(os.process(0.0, 2, 0), 0.0);
+}
+
+// The stereo entry gives exactly the two channels' own results, whatever each core's switches.
+TEST(HBOversampler, PairProcessingEqualsTwoChannelsBitForBit) {
+  const auto left = testsignals::pinkNoise(20000, 0.5, 21);
+  const auto right = testsignals::pinkNoise(20000, 2.0, 22);
+  const bool tubeSettings[][2] = {{true, true}, {true, false}, {false, true}};
+  for (const auto& tubes : tubeSettings) {
+    ORVEL l1(44100.0), r1(44100.0), l2(44100.0), r2(44100.0);
+    for (ORVEL* core : {&l1, &l2}) {
+      core->setFilterParameters(0.3, 0.0, 0.6, 1.0, 0.2, 0.5, 0.0, 0.5);
+      core->setTubeBuffer(tubes[0] ? 1.0 : 0.0);
+    }
+    for (ORVEL* core : {&r1, &r2}) {
+      core->setFilterParameters(0.0, 0.4, 0.2, 0.5, 0.8, 0.0, 0.7, 0.2);
+      core->setTubeBuffer(tubes[1] ? 1.0 : 0.0);
+    }
+    HBOversampler<ORVEL> sl(&l1, 44100.0), sr(&r1, 44100.0), pl(&l2, 44100.0), pr(&r2, 44100.0);
+    for (auto* os : {&sl, &sr, &pl, &pr})
+      os->setSampleRate(48000.0);
+    for (size_t i = 0; i < left.size(); ++i) {
+      if (i == 7000) {
+        // A switch change half-way, on both pairs alike.
+        l1.setEqualizer(0.0);
+        l2.setEqualizer(0.0);
+      }
+      const double yl = sl.process(left[i], 2, 0);
+      const double yr = sr.process(right[i], 2, 0);
+      double pyl, pyr;
+      HBOversampler<ORVEL>::processPair(pl, left[i], pr, right[i], pyl, pyr);
+      ASSERT_EQ(std::bit_cast<uint64_t>(pyl), std::bit_cast<uint64_t>(yl)) << i;
+      ASSERT_EQ(std::bit_cast<uint64_t>(pyr), std::bit_cast<uint64_t>(yr)) << i;
+    }
+  }
 }
 
 // A NaN or an infinity wedges the chain: it stays in the allpass and equalizer states, the tube
