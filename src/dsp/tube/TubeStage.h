@@ -12,6 +12,13 @@
 #include <emmintrin.h>
 #endif
 
+namespace tube_lanes {
+// Two doubles in one vector register (GCC/Clang vector extension: SSE2 on x86-64). One
+// instruction does the same operation, with the same rounding, on both elements.
+using Pair = double __attribute__((vector_size(16)));
+template <int N> struct Lanes;
+} // namespace tube_lanes
+
 // Circuit model of a shunt-regulated push-pull pair of triodes ("Tube Buffer"), solved per
 // sample with Newton's method.
 //
@@ -34,13 +41,6 @@
 // current and its slope come from two cubic tables built once at construction.
 //
 // Threads: everything runs on the audio thread except construction.
-namespace tube_lanes {
-// Two doubles in one vector register (GCC/Clang vector extension: SSE2 on x86-64). One
-// instruction does the same operation, with the same rounding, on both elements.
-using Pair = double __attribute__((vector_size(16)));
-template <int N> struct Lanes;
-} // namespace tube_lanes
-
 class TubeStage {
 public:
   // Triode law constants, as used by the tables and the solver.
@@ -226,32 +226,6 @@ private:
   int stepCount = 0;
 };
 
-// Newton's method on the four node equations (currents leaving each node):
-//   F1 lower cathode: m (t - tn) - hb + gk t - I1
-//   F2 lower plate:   ga (v - u) - I1
-//   F3 upper cathode: l ((v - vn) - (r - rn)) - hc + ga (v - u) - I2
-//   F4 output:        l ((v - vn) - (r - rn)) - hc - gL r
-// with I1 = I(w1), w1 = u/mu + x - t, I2 = I(w2), w2 = supply/mu + u - v, S = -dI/dw. Each step
-// solves J d = -F = b exactly, with the Jacobian
-//   | m+gk-S1   S1/mu       0         0     |
-//   | -S1       S1/mu-ga    ga        0     |
-//   | 0         S2-ga       l+ga-S2   -l    |
-//   | 0         0           l         -l-gL |
-// eliminated in closed form down to one division:
-//   - the output row gives dr = (b4 - l dv) / (-l - gL); folded into the upper-cathode row it
-//     leaves (S2 - ga) du + (C - S2) dv = b3' with C = l + ga + l^2 / (-l - gL) and
-//     b3' = b3 + b4 l / (-l - gL);
-//   - the first row minus the second has no table terms: (m + gk) dt + ga dw2 = b1 - b2, where
-//     dw2 = du - dv is the change of the upper drive;
-//   - the folded row has (C - ga) du - (C - S2) dw2 = b3';
-//   - the first row then leaves one equation in dw2:
-//       dw2 = (b2 - S1 P) / (S1 X2 - ga),  P = mu' lambda b3' - kappa (b1 - b2),
-//       X2 = mu' lambda (C - S2) + kappa ga,  mu' = 1/mu, kappa = 1/(m + gk), lambda = 1/(C - ga),
-//     and dw1 = du/mu - dt = P + X2 dw2.
-// X2 is read from a copy of the slope table scaled for the rate, so the divisor is ready one
-// multiplication after the table reads. The time per step is the chain from the table reads
-// through the division to the next step's table arguments (the drives, kept as offsets into
-// the tables and moved by dw1 and dw2); the node voltages follow off that chain.
 namespace tube_lanes {
 
 // The solver runs on one stage (plain doubles) or on two stages side by side, one per element
@@ -270,8 +244,8 @@ template <> struct Lanes<1> {
   static bool any(M m) { return m; }
   static M all() { return true; }
   static void count(Count& c, M m) { c += m ? 1 : 0; }
-  static M both(M a, M b) { return a && b; }
-  static M either(M a, M b) { return a || b; }
+  static M both(M a, M b) { return a & b; }
+  static M either(M a, M b) { return a | b; }
   static M below(Count c, int limit) { return c < limit; }
   static int countAt(Count c, int) { return c; }
 };
@@ -338,6 +312,32 @@ inline void TubeStage::DualTable::evaluateLanes(const DualTable* const (&tables)
   }
 }
 
+// Newton's method on the four node equations (currents leaving each node):
+//   F1 lower cathode: m (t - tn) - hb + gk t - I1
+//   F2 lower plate:   ga (v - u) - I1
+//   F3 upper cathode: l ((v - vn) - (r - rn)) - hc + ga (v - u) - I2
+//   F4 output:        l ((v - vn) - (r - rn)) - hc - gL r
+// with I1 = I(w1), w1 = u/mu + x - t, I2 = I(w2), w2 = supply/mu + u - v, S = -dI/dw. Each step
+// solves J d = -F = b exactly, with the Jacobian
+//   | m+gk-S1   S1/mu       0         0     |
+//   | -S1       S1/mu-ga    ga        0     |
+//   | 0         S2-ga       l+ga-S2   -l    |
+//   | 0         0           l         -l-gL |
+// eliminated in closed form down to one division:
+//   - the output row gives dr = (b4 - l dv) / (-l - gL); folded into the upper-cathode row it
+//     leaves (S2 - ga) du + (C - S2) dv = b3' with C = l + ga + l^2 / (-l - gL) and
+//     b3' = b3 + b4 l / (-l - gL);
+//   - the first row minus the second has no table terms: (m + gk) dt + ga dw2 = b1 - b2, where
+//     dw2 = du - dv is the change of the upper drive;
+//   - the folded row has (C - ga) du - (C - S2) dw2 = b3';
+//   - the first row then leaves one equation in dw2:
+//       dw2 = (b2 - S1 P) / (S1 X2 - ga),  P = mu' lambda b3' - kappa (b1 - b2),
+//       X2 = mu' lambda (C - S2) + kappa ga,  mu' = 1/mu, kappa = 1/(m + gk), lambda = 1/(C - ga),
+//     and dw1 = du/mu - dt = P + X2 dw2.
+// X2 is read from a copy of the slope table scaled for the rate, so the divisor is ready one
+// multiplication after the table reads. The time per step is the chain from the table reads
+// through the division to the next step's table arguments (the drives, kept as offsets into
+// the tables and moved by dw1 and dw2); the node voltages follow off that chain.
 template <int N>
 inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)[N]) {
   using L = tube_lanes::Lanes<N>;
