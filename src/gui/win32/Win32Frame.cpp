@@ -67,13 +67,13 @@ unsigned char currentModifiers() {
   return modifiers;
 }
 
-bool registerWindowClass() {
+bool registerWindowClass(WNDPROC windowProc) {
   WindowClass& state = windowClass();
   std::lock_guard lock(state.mutex);
   if (state.users == 0) {
     WNDCLASSEXW description{};
     description.cbSize = sizeof description;
-    description.lpfnWndProc = DefWindowProcW; // replaced per window below
+    description.lpfnWndProc = windowProc;
     description.hInstance = win32::moduleInstance();
     description.hCursor = LoadCursor(nullptr, IDC_ARROW);
     description.lpszClassName = kWindowClass;
@@ -115,15 +115,15 @@ Win32Frame::Win32Frame(CFrame* frame, const CRect& size)
       buffer(static_cast<int32_t>(size.getWidth()), static_cast<int32_t>(size.getHeight())) {}
 
 bool Win32Frame::createWindow(HWND parent) {
-  if (!IsWindow(parent) || !registerWindowClass()) return false;
+  if (!IsWindow(parent) || !registerWindowClass(&Win32Frame::windowProc)) return false;
   window = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                            width, height, parent, nullptr, win32::moduleInstance(), nullptr);
   if (!window) {
     unregisterWindowClass();
     return false;
   }
+  // Messages reach the frame from here on (those of the creation itself need no frame).
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Frame::windowProc));
   ShowWindow(window, SW_SHOWNA);
   return true;
 }
@@ -132,7 +132,7 @@ Win32Frame::~Win32Frame() {
   if (!window) return;
   capturing = false;
   if (GetCapture() == window) ReleaseCapture();
-  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
+  // The frame is going: the window's last messages go to the default handling.
   SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   DestroyWindow(window);
   unregisterWindowClass();
