@@ -480,3 +480,39 @@ TEST_F(WindowTest, AutomationFromAnotherThreadWhileTheWindowIdles) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, UncoveredWindowIsRepaintedFromTheBackBuffer) {
+  ASSERT_TRUE(openEditor());
+  const HostWindow::Capture before = settledCapture();
+  ASSERT_FALSE(before.pixels.empty());
+  // Hide and show the host window: the server forgets the contents and asks for a repaint.
+  XUnmapWindow(host.display(), host.window());
+  XSync(host.display(), False);
+  XMapWindow(host.display(), host.window());
+  XSync(host.display(), False);
+  ASSERT_TRUE(idleUntil([&] { return host.captureChild().pixels == before.pixels; }));
+}
+
+TEST_F(WindowTest, KeysTypedIntoTheWindowReachTheFocusedSwitch) {
+  ASSERT_TRUE(openEditor());
+  idle();
+  plugin->clearCalls();
+  XSetInputFocus(host.display(), host.firstChild(), RevertToParent, CurrentTime);
+  XSync(host.display(), False);
+  host.key(XK_Tab, true); // focus: Mode
+  host.key(XK_Tab, false);
+  host.key(XK_Return, true);
+  host.key(XK_Return, false);
+  ASSERT_TRUE(idleUntil([&] { return edits().size() >= 3; }));
+  const auto calls = edits();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
+  EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+  EXPECT_EQ(calls[1].index, 12);
+  EXPECT_EQ(calls[1].opt, 0.0f);
+  EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
+}
+
+} // namespace
