@@ -303,6 +303,20 @@ TEST(TubeStage, BroadbandSignalsConvergeWellWithinTheStepCap) {
   std::printf("most Newton steps for pink noise of 6 V RMS: %d\n", most);
 }
 
+// Far outside any physical drive (a 1000 V square wave on the grid) the solve does not converge
+// everywhere: the cap ends it after 100 steps with finite values.
+TEST(TubeStage, StepCapEndsSolvesThatDoNotConverge) {
+  TubeStage s = makeStage();
+  int capped = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const double y = s.process((i / 200) % 2 ? 1000.0 : -1000.0);
+    ASSERT_TRUE(std::isfinite(y)) << i;
+    ASSERT_LE(s.lastStepCount(), TubeStage::kMaxNewtonSteps);
+    capped += s.lastStepCount() == TubeStage::kMaxNewtonSteps;
+  }
+  EXPECT_GT(capped, 0);
+}
+
 // A NaN grid voltage reads as a cut-off lower triode (both tables return their first value): the
 // stage keeps returning finite values, so nothing downstream notices; only resetToQuiescent brings
 // it back.
