@@ -152,7 +152,9 @@ private:
                               typename tube_lanes::Lanes<N>::V& value2);
 
     // Rounding `biased` with the 1.5 * 2^52 trick gives the interval and the local variable in
-    // a few additions, and the powers of tau are ready before the coefficients arrive.
+    // a few additions, and the powers of tau are ready before the coefficients arrive. (It
+    // relies on the default round-to-nearest mode; the block processing only adds
+    // flush-to-zero and denormals-are-zero.)
     tube_lanes::Pair evaluate(double biased) const {
       constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52
       constexpr uint64_t kRoundBits = 0x4338000000000000ull;
