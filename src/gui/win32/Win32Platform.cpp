@@ -47,14 +47,23 @@ uint32_t getTicks() { return GetTickCount(); }
 
 void sleepMilliseconds(uint32_t ms) { Sleep(ms); }
 
+namespace {
+// Successful OLE initialisations on this thread not yet undone: a thread already
+// set up for another COM model refuses, and then must not be uninitialised.
+thread_local int oleInitializations = 0;
+} // namespace
+
 void initializeThread() {
-  OleInitialize(nullptr);
+  if (SUCCEEDED(OleInitialize(nullptr))) ++oleInitializations;
   gdiplus::acquire();
 }
 
 void uninitializeThread() {
   gdiplus::release();
-  OleUninitialize();
+  if (oleInitializations > 0) {
+    --oleInitializations;
+    OleUninitialize();
+  }
 }
 
 } // namespace platform
