@@ -30,17 +30,20 @@ void VSTParameter::getDisplay(char* text) {
   if (std::snprintf(text, kTextSize, "%f", getMappedValue()) < 0) *text = '\0';
 }
 
-double VSTParameter::getMappedValue() { return static_cast<double>(static_cast<float>(value)); }
+double VSTParameter::getMappedValue() {
+  return static_cast<double>(static_cast<float>(value.load(std::memory_order_relaxed)));
+}
 
 VSTParameterSlider::VSTParameterSlider(const char* name, const char* label, double initialValue,
                                        double minValue, double maxValue)
     : VSTParameter(name, label, initialValue), minValue(minValue), maxValue(maxValue) {}
 
-double VSTParameterSlider::getMappedValue() { return (maxValue - minValue) * value + minValue; }
+double VSTParameterSlider::getMappedValue() {
+  return (maxValue - minValue) * value.load(std::memory_order_relaxed) + minValue;
+}
 
 VSTParameterSwitch::VSTParameterSwitch(const char* name, const char* label,
-                                       const char* const* texts, int numSteps,
-                                       double initialValue)
+                                       const char* const* texts, int numSteps, double initialValue)
     : VSTParameter(name, label, initialValue), numSteps(numSteps < 1 ? 1 : numSteps) {
   stepTexts.reserve(static_cast<std::size_t>(this->numSteps));
   for (int i = 0; i < this->numSteps; ++i)
@@ -50,7 +53,7 @@ VSTParameterSwitch::VSTParameterSwitch(const char* name, const char* label,
 VSTParameterSwitch::~VSTParameterSwitch() { stepTexts.clear(); }
 
 int VSTParameterSwitch::stepIndex() const {
-  const double scaled = numSteps * value;
+  const double scaled = numSteps * value.load(std::memory_order_relaxed);
   // Compare before converting: NaN, negative and huge values must not reach
   // the integer conversion.
   if (!(scaled >= 1.0)) return 0;

@@ -4,6 +4,7 @@
 // terminator): the longest name of this program is 14 characters.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -24,7 +25,9 @@ public:
   virtual void getDisplay(char* text);
   virtual double getMappedValue();
 
-  double value;
+  // Written by whichever thread sets the parameter, read by others (the
+  // editor's, the host's), so it is a single atomic value.
+  std::atomic<double> value;
 
 protected:
   std::string name;

@@ -1,16 +1,16 @@
 #include "effect/VST_ORVEL.h"
 
+#include "effect/EditorFactory.h"
+#include "effect/ScopedDenormals.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "effect/EditorFactory.h"
-#include "effect/ScopedDenormals.h"
-
 namespace {
 
 constexpr int kNumPrograms = 1;
-constexpr double kDefaultSampleRate = 44100.0;  // Hz, until the host sets its rate
+constexpr double kDefaultSampleRate = 44100.0; // Hz, until the host sets its rate
 constexpr unsigned kOversampling = 2;
 
 // Values of the "Init" program, by parameter index.
@@ -56,7 +56,8 @@ VST_ORVEL::VST_ORVEL(audioMasterCallback audioMaster)
   canDoubleReplacing();
 
   programs = std::make_unique<EffectProgram[]>(kNumPrograms);
-  for (int i = 0; i < kNumParams; ++i) programs[0].values[i] = kInitValues[i];
+  for (int i = 0; i < kNumParams; ++i)
+    programs[0].values[i] = kInitValues[i];
   copyBounded(programs[0].programName, "Init", sizeof(programs[0].programName));
 
   processMode.store(kModeMono, std::memory_order_relaxed);
@@ -72,29 +73,28 @@ VST_ORVEL::VST_ORVEL(audioMasterCallback audioMaster)
   // Parameter objects, created in the documented order (10 and 11 swapped).
   parameters = std::make_unique<std::unique_ptr<VSTParameter>[]>(kNumParams);
   auto& p = parameters;
-  const float* v = programs[0].values.get();
+  const float* v = kInitValues;
   p[kInputLevel] = std::make_unique<VSTParameterSlider>("Input level", "db", v[kInputLevel],
                                                         kLevelMinDb, kLevelMaxDb);
   p[kOutputLevel] = std::make_unique<VSTParameterSlider>("Output level", "db", v[kOutputLevel],
                                                          kLevelMinDb, kLevelMaxDb);
   p[kHiBoost] = std::make_unique<VSTParameterSlider>("Hi Boost", "x", v[kHiBoost], 0.0, 1.0);
   p[kHiCut] = std::make_unique<VSTParameterSlider>("Hi Cut", "x", v[kHiCut], 0.0, 1.0);
-  p[kHiBoostFreq] = std::make_unique<VSTParameterSwitch>("Hi Boost Freq.", "KHz",
-                                                         kHiBoostFreqSteps, 7, v[kHiBoostFreq]);
+  p[kHiBoostFreq] = std::make_unique<VSTParameterSwitch>("Hi Boost Freq.", "KHz", kHiBoostFreqSteps,
+                                                         7, v[kHiBoostFreq]);
   p[kHiCutFreq] = std::make_unique<VSTParameterSwitch>("Hi Cut Freq.", "KHz", kHiCutFreqSteps, 6,
                                                        v[kHiCutFreq]);
   p[kHiFreqQ] = std::make_unique<VSTParameterSlider>("Hi Freq. Q", "", v[kHiFreqQ], 0.0, 1.0);
   p[kLoBoost] = std::make_unique<VSTParameterSlider>("Lo Boost", "x", v[kLoBoost], 0.0, 1.0);
   p[kLoCut] = std::make_unique<VSTParameterSlider>("Lo Cut", "x", v[kLoCut], 0.0, 1.0);
-  p[kLoFreq] =
-      std::make_unique<VSTParameterSwitch>("Lo Freq", "Hz", kLoFreqSteps, 6, v[kLoFreq]);
-  p[kEqualizer] =
-      std::make_unique<VSTParameterSwitch>("Equalizer", "", kOffOn, 2, v[kEqualizer]);
+  p[kLoFreq] = std::make_unique<VSTParameterSwitch>("Lo Freq", "Hz", kLoFreqSteps, 6, v[kLoFreq]);
+  p[kEqualizer] = std::make_unique<VSTParameterSwitch>("Equalizer", "", kOffOn, 2, v[kEqualizer]);
   p[kTubeBuffer] =
       std::make_unique<VSTParameterSwitch>("Tube Buffer", "", kOffOn, 2, v[kTubeBuffer]);
   p[kMode] = std::make_unique<VSTParameterSwitch>("Mode", "", kMonoStereo, 2, v[kMode]);
 
-  for (VstInt32 i = 0; i < kNumParams; ++i) setParameter(i, programs[0].values[i]);
+  for (VstInt32 i = 0; i < kNumParams; ++i)
+    setParameter(i, programs[0].values[i].load(std::memory_order_relaxed));
 
   // The editor comes last; it registers itself, and the has-editor flag
   // follows whether one exists.
@@ -107,14 +107,15 @@ VST_ORVEL::~VST_ORVEL() {
   rightCore.reset();
   leftOversampler.reset();
   rightOversampler.reset();
-  for (int i = 0; i < kNumParams; ++i) parameters[i].reset();
+  for (int i = 0; i < kNumParams; ++i)
+    parameters[i].reset();
   parameters.reset();
 }
 
 void VST_ORVEL::setParameter(VstInt32 index, float value) {
   if (!validIndex(index)) return;
-  parameters[index]->value = value;
-  programs[0].values[index] = value;
+  parameters[index]->value.store(value, std::memory_order_relaxed);
+  programs[0].values[index].store(value, std::memory_order_relaxed);
 
   switch (index) {
   case kInputLevel: inputGain.store(levelGain(value), std::memory_order_relaxed); break;
@@ -137,12 +138,15 @@ void VST_ORVEL::setParameter(VstInt32 index, float value) {
 }
 
 float VST_ORVEL::getParameter(VstInt32 index) {
-  return validIndex(index) ? static_cast<float>(parameters[index]->value) : 0.0f;
+  return validIndex(index)
+             ? static_cast<float>(parameters[index]->value.load(std::memory_order_relaxed))
+             : 0.0f;
 }
 
 void VST_ORVEL::setProgram(VstInt32 program) {
   if (program < 0 || program >= numPrograms) return;
-  for (VstInt32 i = 0; i < kNumParams; ++i) setParameter(i, programs[program].values[i]);
+  for (VstInt32 i = 0; i < kNumParams; ++i)
+    setParameter(i, programs[program].values[i].load(std::memory_order_relaxed));
 }
 
 void VST_ORVEL::setProgramName(char* name) {
@@ -207,13 +211,14 @@ void VST_ORVEL::sendFilterParameters() {
   // All eight equalizer values, always, as the host's single-precision values.
   double v[8];
   for (int i = 0; i < 8; ++i)
-    v[i] = static_cast<double>(static_cast<float>(parameters[kHiBoost + i]->value));
+    v[i] = static_cast<double>(
+        static_cast<float>(parameters[kHiBoost + i]->value.load(std::memory_order_relaxed)));
   for (ORVEL* core : {leftCore.get(), rightCore.get()})
     core->setFilterParameters(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
 }
 
 void VST_ORVEL::setSampleRate(float rate) {
-  if (!(rate > 0.0f)) return;  // NaN, zero and negative rates mean nothing
+  if (!(rate > 0.0f)) return; // NaN, zero and negative rates mean nothing
   if (rate < kMinSampleRate) rate = kMinSampleRate;
   if (rate > kMaxSampleRate) rate = kMaxSampleRate;
   AudioEffectX::setSampleRate(rate);
@@ -252,15 +257,18 @@ void VST_ORVEL::processBlock(Sample** inputs, Sample** outputs, VstInt32 n) {
   if (processMode.load(std::memory_order_relaxed) == kModeStereo) {
     for (VstInt32 i = 0; i < n; ++i) {
       // Both inputs of a frame are read before either output is written, so
-      // in-place buffers work.
-      const double xL = static_cast<double>(inL[i]);
-      const double xR = static_cast<double>(inR[i]);
-      const double yL = left.process(xL * inputGain.load(std::memory_order_relaxed), factor, 0) *
-                        outputGain.load(std::memory_order_relaxed);
-      const double yR = right.process(xR * inputGain.load(std::memory_order_relaxed), factor, 0) *
-                        outputGain.load(std::memory_order_relaxed);
-      outL[i] = static_cast<Sample>(yL);
-      outR[i] = static_cast<Sample>(yR);
+      // in-place buffers work. The two channels run side by side: their tube
+      // solves are independent, so interleaving them hides each one's latency
+      // without changing a bit of either result.
+      const double gIn = inputGain.load(std::memory_order_relaxed);
+      const double xL = static_cast<double>(inL[i]) * gIn;
+      const double xR = static_cast<double>(inR[i]) * gIn;
+      double yL;
+      double yR;
+      HBOversampler<ORVEL>::processPair(left, xL, right, xR, yL, yR);
+      const double gOut = outputGain.load(std::memory_order_relaxed);
+      outL[i] = static_cast<Sample>(yL * gOut);
+      outR[i] = static_cast<Sample>(yR * gOut);
     }
   } else {
     // The left input through the left chain to both outputs; the right chain
@@ -280,7 +288,6 @@ void VST_ORVEL::processReplacing(float** inputs, float** outputs, VstInt32 sampl
   processBlock(inputs, outputs, sampleFrames);
 }
 
-void VST_ORVEL::processDoubleReplacing(double** inputs, double** outputs,
-                                       VstInt32 sampleFrames) {
+void VST_ORVEL::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {
   processBlock(inputs, outputs, sampleFrames);
 }

@@ -7,15 +7,15 @@
 // processDoubleReplacing run on the audio thread only.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-
 #include "dsp/tube/HBOversampler.h"
 #include "dsp/tube/ORVEL.h"
 #include "effect/EffectProgram.h"
 #include "effect/VSTParameter.h"
 #include "host/AudioEffectX.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
 
 enum ORVELParameters : VstInt32 {
   kInputLevel = 0,
