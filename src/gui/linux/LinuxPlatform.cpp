@@ -7,7 +7,6 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
-#include <mutex>
 #include <thread>
 
 #if defined(OMBRINE_EMBEDDED_RESOURCES)
@@ -45,17 +44,20 @@ uint32_t getTicks() {
 
 void sleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// cairo and Xlib keep process-wide state (caches, extension hooks) that they
-// never release; if a host unloads this module and they went with it, that
-// state would be lost, and any hook still registered would point into
-// unmapped code. So once an editor exists they stay loaded for the process.
-void initializeThread() {
-  static std::once_flag pinned;
-  std::call_once(pinned, [] {
-    for (const char* library : {"libcairo.so.2", "libX11.so.6"})
-      dlopen(library, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-  });
+// cairo (with pixman) and Xlib keep process-wide state (caches, extension
+// hooks, implementation tables allocated when they are loaded) that they never
+// release; if a host unloads this module and they went with it, that state
+// would be lost, and any hook still registered would point into unmapped code.
+// So they stay loaded for the process from the moment this module is loaded.
+namespace {
+void pinLibraries() {
+  for (const char* library : {"libcairo.so.2", "libX11.so.6"})
+    dlopen(library, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
 }
+const bool librariesPinned = (pinLibraries(), true);
+} // namespace
+
+void initializeThread() { (void)librariesPinned; }
 
 void uninitializeThread() {}
 
