@@ -1,5 +1,6 @@
 #include "editor/ORVEL_GUI.h"
 
+#include "effect/ParameterIndices.h"
 #include "host/AudioEffect.h"
 
 #include <thread>
@@ -7,23 +8,6 @@
 using namespace VSTGUI;
 
 namespace {
-
-// Parameter indices (= control tags).
-enum : int {
-  kInputLevel = 0,
-  kOutputLevel,
-  kHiBoost,
-  kHiCut,
-  kHiBoostFreq,
-  kHiCutFreq,
-  kHiFreqQ,
-  kLoBoost,
-  kLoCut,
-  kLoFreq,
-  kTubeBuffer,
-  kEqualizer,
-  kMode,
-};
 
 // Film strips and their sub-image counts.
 constexpr const char* kBackgroundImage = "FrontPanel.bmp";

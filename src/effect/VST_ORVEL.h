@@ -10,29 +10,13 @@
 #include "dsp/tube/HBOversampler.h"
 #include "dsp/tube/ORVEL.h"
 #include "effect/EffectProgram.h"
+#include "effect/ParameterIndices.h"
 #include "effect/VSTParameter.h"
 #include "host/AudioEffectX.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-
-enum ORVELParameters : VstInt32 {
-  kInputLevel = 0,
-  kOutputLevel,
-  kHiBoost,
-  kHiCut,
-  kHiBoostFreq,
-  kHiCutFreq,
-  kHiFreqQ,
-  kLoBoost,
-  kLoCut,
-  kLoFreq,
-  kTubeBuffer,
-  kEqualizer,
-  kMode,
-  kNumParams
-};
 
 enum ORVELProcessMode : std::uint16_t { kModeMono = 1, kModeStereo = 2 };
 
