@@ -291,3 +291,41 @@ INSTANTIATE_TEST_SUITE_P(HostRates, ModuleRates,
                                          1.0f, 0.0f, -48000.0f,
                                          std::numeric_limits<float>::quiet_NaN(),
                                          std::numeric_limits<float>::infinity(), 1e9f));
+
+// A fresh instance that is given its settings before the first block (a host
+// restoring a session, an offline bounce) starts with the network already in
+// place: no glide from the construction defaults, so no burst at the start.
+class ModuleFirstBlock : public testing::TestWithParam<float> {};
+
+TEST_P(ModuleFirstBlock, NoBurstBeforeTheFirstBlock) {
+  const float rate = GetParam();
+  const std::vector<std::vector<std::pair<VstInt32, float>>> sessions = {
+      {},  // Init as constructed
+      {{kHiBoostIndex, 0.8f}, {kHiCutIndex, 0.6f}, {kHiBoostFreqIndex, 0.9f},
+       {kHiCutFreqIndex, 0.2f}, {kHiFreqQIndex, 0.1f}, {kLoBoostIndex, 0.7f},
+       {kLoCutIndex, 0.5f}, {kLoFreqIndex, 0.6f}}};
+  for (const auto& session : sessions) {
+    vsthost::Plugin plugin(builtModule());
+    plugin.setSampleRate(rate);
+    plugin.setParameter(kTubeBufferIndex, 0.0f);
+    for (const auto& [index, value] : session) plugin.setParameter(index, value);
+    const std::size_t window = static_cast<std::size_t>(0.05 * rate);
+    const auto in = noise(window * 20, 0.1, 31);
+    StereoBlock<double> block(512);
+    double firstPeak = 0, settledPeak = 0;
+    for (std::size_t pos = 0; pos + 512 <= in.size(); pos += 512) {
+      std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(pos), 512, block.in[0].begin());
+      block.in[1] = block.in[0];
+      plugin.processDouble(block.inputs(), block.outputs(), 512);
+      for (double y : block.out[0]) {
+        ASSERT_TRUE(std::isfinite(y));
+        if (pos < window) firstPeak = std::max(firstPeak, std::fabs(y));
+        else if (pos >= window * 10) settledPeak = std::max(settledPeak, std::fabs(y));
+      }
+    }
+    EXPECT_LE(firstPeak, settledPeak * 1.05) << "host rate " << rate << ", "
+                                              << session.size() << " values restored";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(HighRates, ModuleFirstBlock, testing::Values(96000.0f, 192000.0f));
