@@ -29,4 +29,19 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+plain=()
+with_recommends=()
+for p in "${missing[@]}"; do
+  # wine loads its X11 and font libraries at run time; they come as its
+  # recommendations, which the window tests under Xvfb need.
+  case "$p" in
+    wine64) with_recommends+=("$p") ;;
+    *) plain+=("$p") ;;
+  esac
+done
+if [ ${#plain[@]} -gt 0 ]; then
+  $SUDO apt-get install -y -qq --no-install-recommends "${plain[@]}"
+fi
+if [ ${#with_recommends[@]} -gt 0 ]; then
+  $SUDO apt-get install -y -qq "${with_recommends[@]}"
+fi
