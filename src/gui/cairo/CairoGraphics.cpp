@@ -30,24 +30,27 @@ bool looksLikePng(const unsigned char* data, std::size_t size) {
 cairo_surface_t* surfaceFromBmp(const unsigned char* data, std::size_t size) {
   bmp::Image image;
   if (!bmp::decode(data, size, image)) return nullptr;
-  cairo_surface_t* surface =
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+  return createImageSurface(image.width, image.height, image.pixels.data());
+}
+
+} // namespace
+
+cairo_surface_t* createImageSurface(int32_t width, int32_t height, const uint32_t* pixels) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);
     return nullptr;
   }
   cairo_surface_flush(surface);
-  unsigned char* pixels = cairo_image_surface_get_data(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
   const int stride = cairo_image_surface_get_stride(surface);
-  for (int32_t y = 0; y < image.height; ++y)
-    std::memcpy(pixels + static_cast<std::ptrdiff_t>(y) * stride,
-                image.pixels.data() + static_cast<std::size_t>(y) * image.width,
-                static_cast<std::size_t>(image.width) * 4);
+  for (int32_t y = 0; y < height; ++y)
+    std::memcpy(data + static_cast<std::ptrdiff_t>(y) * stride,
+                pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width),
+                static_cast<std::size_t>(width) * 4);
   cairo_surface_mark_dirty(surface);
   return surface;
 }
-
-} // namespace
 
 namespace platform {
 

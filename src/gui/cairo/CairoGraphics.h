@@ -9,6 +9,10 @@
 
 namespace VSTGUI {
 
+// A new ARGB32 image surface holding width × height pixels given as 0xAARRGGBB,
+// top row first; null when cairo cannot make one.
+cairo_surface_t* createImageSurface(int32_t width, int32_t height, const uint32_t* pixels);
+
 class CairoBitmap : public IPlatformBitmap {
 public:
   // Takes over the surface (an ARGB32 image surface).

@@ -14,20 +14,8 @@ PixelImage capture(const CFrame& frame) {
 
 bool writePng(const PixelImage& image, const std::string& path) {
   if (image.width <= 0 || image.height <= 0) return false;
-  cairo_surface_t* surface =
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    return false;
-  }
-  cairo_surface_flush(surface);
-  unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  for (int32_t y = 0; y < image.height; ++y)
-    std::memcpy(data + static_cast<std::ptrdiff_t>(y) * stride,
-                image.pixels.data() + static_cast<std::size_t>(y) * image.width,
-                static_cast<std::size_t>(image.width) * 4);
-  cairo_surface_mark_dirty(surface);
+  cairo_surface_t* surface = createImageSurface(image.width, image.height, image.pixels.data());
+  if (!surface) return false;
   const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
   cairo_surface_destroy(surface);
   return ok;
