@@ -2,24 +2,12 @@
 // a white pointer line ending in a dot. Each pixel is shaded from a surface normal under one light
 // from the upper left, so the highlights stay put while the body turns.
 #include "Artwork.h"
+#include "Shading.h"
 
 namespace artwork {
 
 namespace {
 
-struct Vec3 {
-  double x, y, z;
-};
-
-Vec3 normalize(Vec3 v) {
-  const double n = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-  return {v.x / n, v.y / n, v.z / n};
-}
-double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-// Screen coordinates: x to the right, y down, z towards the viewer.
-const Vec3 kLight = normalize({-0.45, -0.75, 0.85});
-const Vec3 kHalf = normalize({kLight.x, kLight.y, kLight.z + 1.0});
 // A weak second light from the lower right picks out the flutes on the shaded side.
 const Vec3 kRimHalf = normalize(Vec3{0.55, 0.55, 0.63 + 1.0});
 

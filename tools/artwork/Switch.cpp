@@ -1,24 +1,11 @@
 // The chrome toggle switch seen from the front: a faceted hexagonal nut, a threaded bushing and a
 // lever with a ball end that points up or down; the second kind has a lamp above it.
 #include "Artwork.h"
+#include "Shading.h"
 
 namespace artwork {
 
 namespace {
-
-struct Vec3 {
-  double x, y, z;
-};
-
-Vec3 normalize(Vec3 v) {
-  const double n = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-  return {v.x / n, v.y / n, v.z / n};
-}
-double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-const Vec3 kLight = normalize({-0.45, -0.75, 0.85});
-
-const Vec3 kHalf = normalize({kLight.x, kLight.y, kLight.z + 1.0});
 
 // Polished steel: a moderate diffuse part, a sharp highlight and a broad sheen.
 double metal(Vec3 n) {
