@@ -73,7 +73,7 @@ inline double numeratorSlope(const double* k, const Shared& x) {
 } // namespace
 
 ORVELFilterSmoothed::ORVELFilterSmoothed(double rate)
-    : FilterProcessor<5, DFI, 8>(rate), FilterParameterSmoothing<ORVELFilterSmoothed>(rate) {
+    : FilterProcessor<5, LatticeLadder<5>, 8>(rate), FilterParameterSmoothing<ORVELFilterSmoothed>(rate) {
   updateCoefficients();
 }
 
@@ -164,4 +164,6 @@ void ORVELFilterSmoothed::networkPolynomials(const Components& c, double* den, d
 void ORVELFilterSmoothed::updateCoefficients() {
   networkPolynomials(components(), coefficients.analogDen, coefficients.analogNum);
   coefficients.bilinearTransform(sampleRate);
+  // The section's state carries over: only its coefficients follow the new design.
+  section.setCoefficients(coefficients.digitalDen, coefficients.digitalNum);
 }

@@ -1,18 +1,19 @@
 #pragma once
 
-#include "dsp/eq/DFI.h"
 #include "dsp/eq/FilterParameterSmoothing.h"
 #include "dsp/eq/FilterProcessor.h"
+#include "dsp/eq/LatticeLadder.h"
 
 // Model of a passive program-equalizer network, designed from its component values as a
-// fifth-order analog H(s) and mapped to one fifth-order DFI by the bilinear transform.
+// fifth-order analog H(s), mapped to the digital domain by the bilinear transform and run as one
+// fifth-order normalised lattice-ladder (it stays bounded while the controls glide).
 //
 // Control order (normalised 0..1): 0 Hi Boost, 1 Hi Cut, 2 Hi Boost Freq., 3 Hi Cut Freq.,
 // 4 Hi Freq. Q, 5 Lo Boost, 6 Lo Cut, 7 Lo Freq. The continuous ones glide; the three switches
 // are read from their targets and act at the next glide step.
 //
 // Threads: setTargets from any thread; tick, smoothStep and setSampleRate on the audio thread.
-class ORVELFilterSmoothed final : public FilterProcessor<5, DFI, 8>,
+class ORVELFilterSmoothed final : public FilterProcessor<5, LatticeLadder<5>, 8>,
                                   public FilterParameterSmoothing<ORVELFilterSmoothed> {
 public:
   static constexpr int kNumControls = 8;
@@ -60,7 +61,7 @@ public:
         snapToTargets();
     }
     processingStarted = true;
-    return section.process(x, coefficients.digitalDen, coefficients.digitalNum);
+    return section.process(x);
   }
 
   void clearHistory() { section.clearHistory(); }

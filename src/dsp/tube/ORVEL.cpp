@@ -35,12 +35,7 @@ void ORVEL::clearFilterHistory() { filter->clearHistory(); }
 void ORVEL::resetTube() { tube->resetToQuiescent(); }
 
 bool ORVEL::isStateFinite() const {
-  const DFI& section = filter->section;
-  for (int i = 0; i <= DFI::kOrder; ++i) {
-    if (!std::isfinite(section.inputHistory[i]) || !std::isfinite(section.outputHistory[i]))
-      return false;
-  }
-  return std::isfinite(tube->getLowerCathodeVoltage()) &&
+  return filter->section.isStateFinite() && std::isfinite(tube->getLowerCathodeVoltage()) &&
          std::isfinite(tube->getLowerPlateVoltage()) &&
          std::isfinite(tube->getUpperCathodeVoltage()) && std::isfinite(tube->getOutputVoltage()) &&
          std::isfinite(tube->getBypassHistoryCurrent()) &&

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cmath>
+
+// Normalised lattice-ladder realisation of a recursive filter of the given order, from
+// direct-form coefficients (a0 = 1).
+//
+// Why not the direct form: the equalizer's coefficients change at every glide step while the
+// signal runs. A direct form's histories then no longer belong to its coefficients and the
+// mismatch is amplified through the poles, up to bursts of +80 dB where the low section's poles
+// sit near z = 1. Each lattice stage is a rotation (c² + k² = 1), so the state can never gain
+// energy from a coefficient change, however fast the coefficients move; for a filter that stays
+// put it computes the same transfer function.
+template <int Order> class LatticeLadder {
+public:
+  static constexpr int kOrder = Order;
+  static_assert(Order >= 1, "a lattice needs at least one stage");
+
+  LatticeLadder() {
+    // Pass-through until the first conversion: no reflection, one tap on the direct path.
+    for (int m = 0; m <= Order; ++m) {
+      k[m] = 0.0;
+      c[m] = 1.0;
+      v[m] = 0.0;
+    }
+    v[0] = 1.0;
+    clearHistory();
+  }
+
+  // Converts normalised den = a0..aN (a0 = 1, not read) and num = b0..bN. Reflection
+  // coefficients by the step-down recursion, ladder taps by removing each stage's share of the
+  // numerator. Coefficients that are not stable (|k| >= 1, which a stable design can still reach
+  // by rounding at extreme rates) or not finite leave the current realisation in place and
+  // return false: a bad design can never put NaN into the state.
+  bool setCoefficients(const double* den, const double* num) {
+    // In extended precision: with poles next to z = 1 (the low section at high rates) 1 - k² is
+    // tiny and the recursion divides by it; in double the settled response would move by up to
+    // 1e-6, in long double it stays within 1e-11 of the designed filter's.
+    using R = long double;
+    R A[Order + 1]; // the current step's denominator, a_0..a_m
+    R step[Order + 1][Order + 1];
+    R kn[Order + 1], cn[Order + 1], vn[Order + 1];
+    A[0] = 1.0L;
+    for (int i = 1; i <= Order; ++i)
+      A[i] = den[i];
+    for (int m = Order; m >= 1; --m) {
+      for (int i = 0; i <= m; ++i)
+        step[m][i] = A[i];
+      const R km = A[m];
+      const R d = (1.0L - km) * (1.0L + km);
+      if (!(d > 0.0)) return false; // |k| >= 1 or NaN
+      kn[m] = km;
+      cn[m] = std::sqrt(d);
+      R lower[Order + 1];
+      for (int i = 0; i < m; ++i)
+        lower[i] = (A[i] - km * A[m - i]) / d;
+      for (int i = 0; i < m; ++i)
+        A[i] = lower[i];
+    }
+    step[0][0] = 1.0L;
+
+    R beta[Order + 1];
+    for (int i = 0; i <= Order; ++i)
+      beta[i] = num[i];
+    for (int m = Order; m >= 0; --m) {
+      vn[m] = beta[m];
+      for (int i = 0; i <= m; ++i)
+        beta[i] -= vn[m] * step[m][m - i];
+    }
+    // The normalised stages scale the backward path by c at every stage.
+    R scale = 1.0L;
+    for (int m = Order; m >= 0; --m) {
+      vn[m] /= scale;
+      if (!std::isfinite(static_cast<double>(vn[m]))) return false;
+      if (m >= 1) scale *= cn[m];
+    }
+
+    for (int m = 1; m <= Order; ++m) {
+      k[m] = static_cast<double>(kn[m]);
+      c[m] = static_cast<double>(cn[m]);
+    }
+    for (int m = 0; m <= Order; ++m)
+      v[m] = static_cast<double>(vn[m]);
+    return true;
+  }
+
+  // One sample. Forward path from stage N down to 1, each stage rotating the forward value
+  // against the previous sample's backward value; the output is the taps' sum of the new
+  // backward values.
+  double process(double x) {
+    double f = x;
+    double gn[Order + 1];
+    for (int m = Order; m >= 1; --m) {
+      const double gPrev = g[m - 1];
+      gn[m] = k[m] * f + c[m] * gPrev;
+      f = c[m] * f - k[m] * gPrev;
+    }
+    gn[0] = f;
+    double y = v[0] * gn[0];
+    for (int m = 1; m <= Order; ++m)
+      y += v[m] * gn[m];
+    for (int m = 0; m < Order; ++m)
+      g[m] = gn[m];
+    return y;
+  }
+
+  void clearHistory() {
+    for (double& s : g)
+      s = 0.0;
+  }
+
+  bool isStateFinite() const {
+    for (double s : g)
+      if (!std::isfinite(s)) return false;
+    return true;
+  }
+
+  double k[Order + 1]; // reflection coefficients k_1..k_N (k[0] unused)
+  double c[Order + 1]; // sqrt(1 - k²) per stage (c[0] unused)
+  double v[Order + 1]; // ladder taps v_0..v_N
+  double g[Order];     // backward values g_0..g_(N-1) of the previous sample
+};
