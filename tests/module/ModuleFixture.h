@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,9 +30,12 @@ enum ParamIndex : VstInt32 {
 
 inline const vsthost::Module& builtModule() {
   static std::unique_ptr<vsthost::Module> module = [] {
+    // OMBRINE_TEST_MODULE points the tests at another build, e.g. to measure an older one.
+    const char* other = std::getenv("OMBRINE_TEST_MODULE");
+    const std::string path = other && *other ? other : OMBRINE_MODULE_PATH;
     std::string error;
-    auto m = vsthost::Module::load(OMBRINE_MODULE_PATH, &error);
-    if (!m) ADD_FAILURE() << "cannot load " << OMBRINE_MODULE_PATH << ": " << error;
+    auto m = vsthost::Module::load(path, &error);
+    if (!m) ADD_FAILURE() << "cannot load " << path << ": " << error;
     return m;
   }();
   return *module;
