@@ -1,6 +1,6 @@
 #include "editor/ORVEL_GUI.h"
 
-#include "effect/ParameterIndices.h"
+#include "core/ParameterIndices.h"
 #include "host/AudioEffect.h"
 
 #include <thread>
