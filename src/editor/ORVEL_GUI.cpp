@@ -1,7 +1,7 @@
 #include "editor/ORVEL_GUI.h"
 
 #include "core/ParameterIndices.h"
-#include "host/AudioEffect.h"
+#include "formats/vst2/AudioEffect.h"
 
 #include <thread>
 

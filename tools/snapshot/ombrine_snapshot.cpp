@@ -1,8 +1,8 @@
 // Renders the plug-in panel for given parameter values to a PNG file, through
 // the toolkit's in-memory frame (no display needed).
 #include "editor/ORVEL_GUI.h"
+#include "formats/vst2/AudioEffectX.h"
 #include "gui/offscreen/Snapshot.h"
-#include "host/AudioEffectX.h"
 
 #include <array>
 #include <cstdio>

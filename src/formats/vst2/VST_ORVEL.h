@@ -8,9 +8,9 @@
 
 #include "core/ChannelPairProcessor.h"
 #include "core/ParameterIndices.h"
-#include "effect/EffectProgram.h"
-#include "effect/VSTParameter.h"
-#include "host/AudioEffectX.h"
+#include "formats/vst2/AudioEffectX.h"
+#include "formats/vst2/EffectProgram.h"
+#include "formats/vst2/VSTParameter.h"
 
 #include <cstdint>
 #include <memory>

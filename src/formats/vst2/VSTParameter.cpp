@@ -1,4 +1,4 @@
-#include "effect/VSTParameter.h"
+#include "formats/vst2/VSTParameter.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "effect/VST_ORVEL.h"
+#include "formats/vst2/VST_ORVEL.h"
 
 #include "core/Parameters.h"
-#include "effect/EditorFactory.h"
+#include "formats/vst2/EditorFactory.h"
 
 #include <cstdio>
 #include <cstring>
