@@ -1,7 +1,8 @@
 #include "editor/ORVEL_GUI.h"
 
-#include "effect/ParameterIndices.h"
-#include "host/AudioEffect.h"
+#include "core/Parameters.h"
+#include "editor/PanelLayout.h"
+#include "formats/vst2/AudioEffect.h"
 
 #include <thread>
 
@@ -9,36 +10,15 @@ using namespace VSTGUI;
 
 namespace {
 
-// Film strips and their sub-image counts.
-constexpr const char* kBackgroundImage = "FrontPanel.bmp";
-constexpr const char* kSwitchImage = "MetalSwitch.png";
-constexpr const char* kSwitchWithLedImage = "MetalSwitchWithLed.png";
-constexpr const char* kKnobImage = "BakeliteKnob.png";
-constexpr const char* kKnob6Image = "BakeliteKnob6.png";
-constexpr const char* kKnob7Image = "BakeliteKnob7.png";
-constexpr int32_t kKnobFrames = 99;
-constexpr int32_t kKnob6Frames = 6;
-constexpr int32_t kKnob7Frames = 7;
+CRect toRect(const panel::Area& a) { return CRect(a.left, a.top, a.right, a.bottom); }
 
-// Top-left corners on the panel, pixels.
-struct Corner {
-  CCoord x;
-  CCoord y;
-};
-
-// Switches take clicks on the lever only: the area relative to the switch's corner.
-constexpr CRect kModeMouseArea(4, 4, 22, 25);
-constexpr CRect kLedSwitchMouseArea(3, 35, 20, 54);
-
-constexpr CRect kCornerLabelRect(850, 4, 880, 19);
-
-CRect placed(const Corner& corner, CCoord width, CCoord height) {
-  return CRect(corner.x, corner.y, corner.x + width, corner.y + height);
+CRect placed(const panel::ControlPlace& place, CCoord width, CCoord height) {
+  return CRect(place.left, place.top, place.left + width, place.top + height);
 }
 
-CRect relative(const Corner& corner, const CRect& area) {
-  return CRect(corner.x + area.left, corner.y + area.top, corner.x + area.right,
-               corner.y + area.bottom);
+CRect relative(const panel::ControlPlace& place, const panel::Area& area) {
+  return CRect(place.left + area.left, place.top + area.top, place.left + area.right,
+               place.top + area.bottom);
 }
 
 } // namespace
@@ -70,16 +50,15 @@ bool ORVEL_GUI::open(void* ptr) {
 
   // 1. The front panel once per editor; later opens reuse it.
   if (!backgroundLoaded) {
-    background = new CBitmap(CResourceDescription(kBackgroundImage));
+    background = new CBitmap(CResourceDescription(panel::kBackgroundImage));
     backgroundLoaded = true;
   }
 
   // 2. The control strips, anew at every open.
-  auto* switchImage = new CBitmap(CResourceDescription(kSwitchImage));
-  auto* switchWithLedImage = new CBitmap(CResourceDescription(kSwitchWithLedImage));
-  auto* knobImage = new CBitmap(CResourceDescription(kKnobImage));
-  auto* knob6Image = new CBitmap(CResourceDescription(kKnob6Image));
-  auto* knob7Image = new CBitmap(CResourceDescription(kKnob7Image));
+  std::array<CBitmap*, panel::kNumStrips> strips{};
+  for (int i = 0; i < panel::kNumStrips; ++i)
+    strips[i] = new CBitmap(CResourceDescription(panel::kStrips[i].resource));
+  auto image = [&](panel::Strip s) { return strips[static_cast<std::size_t>(s)]; };
 
   // 3. The frame takes its size from the front panel.
   CRect frameSize(0, 0, background->getWidth(), background->getHeight());
@@ -87,7 +66,7 @@ bool ORVEL_GUI::open(void* ptr) {
   newFrame->setBackground(background);
 
   // 4. An empty label in the top right corner.
-  cornerLabel = new CTextLabel(kCornerLabelRect, "");
+  cornerLabel = new CTextLabel(toRect(panel::kCornerLabel), "");
   cornerLabel->setFont(kNormalFontSmaller);
   cornerLabel->setBackColor(CColor(255, 255, 255, 0));
   cornerLabel->setFrameColor(CColor(255, 255, 255, 0));
@@ -95,65 +74,54 @@ bool ORVEL_GUI::open(void* ptr) {
 
   auto parameter = [this](int tag) { return effect ? effect->getParameter(tag) : 0.0f; };
 
-  // 5. Switches: full image width by half its height (two sub-images).
-  auto makeSwitch = [&](Corner corner, int tag, CBitmap* image, const CRect& mouseArea) {
-    auto* control = new COnOffButton(placed(corner, image->getWidth(), image->getHeight() / 2),
-                                     this, tag, image);
-    control->setValue(parameter(tag));
-    control->setMouseableArea(relative(corner, mouseArea));
+  // 5. and 6. Switches, then knobs. A switch is its image's full width by half its height (two
+  //    sub-images). A knob is its image's width by the height of one frame of the 99-frame strip
+  //    (52 x 52 for all), drawing from its own strip; its default is the Init value.
+  const CCoord knobHeight =
+      image(panel::Strip::knob)->getHeight() / panel::stripImage(panel::Strip::knob).frames;
+  for (int tag : panel::kBuildOrder) {
+    const panel::ControlPlace& place = panel::kControls[tag];
+    CBitmap* strip = image(place.strip);
+    CControl* control = nullptr;
+    if (panel::isKnob(place.strip)) {
+      const int32_t frames = panel::stripImage(place.strip).frames;
+      auto* knob = new CAnimKnob(placed(place, strip->getWidth(), knobHeight), this, tag, frames,
+                                 strip->getHeight() / frames, strip, CPoint(0, 0));
+      knob->setValue(parameter(tag));
+      knob->setDefaultValue(parameters::info(tag).initial);
+      control = knob;
+    } else {
+      auto* button = new COnOffButton(placed(place, strip->getWidth(), strip->getHeight() / 2),
+                                      this, tag, strip);
+      button->setValue(parameter(tag));
+      button->setMouseableArea(relative(place, place.mouseArea));
+      control = button;
+    }
     newFrame->addView(control);
-    return control;
-  };
-  modeSwitch = makeSwitch({27, 97}, kMode, switchImage, kModeMouseArea);
-  equalizerSwitch = makeSwitch({778, 8}, kEqualizer, switchWithLedImage, kLedSwitchMouseArea);
-  tubeBufferSwitch = makeSwitch({825, 8}, kTubeBuffer, switchWithLedImage, kLedSwitchMouseArea);
-
-  // 6. Knobs: image width by the height of one frame of the 99-frame strip
-  //    (52 x 52 for all), each drawing from its own strip.
-  const CCoord knobHeight = knobImage->getHeight() / kKnobFrames;
-  auto makeKnob = [&](Corner corner, int tag, CBitmap* image, int32_t frames, float defaultValue) {
-    auto* control = new CAnimKnob(placed(corner, image->getWidth(), knobHeight), this, tag, frames,
-                                  image->getHeight() / frames, image, CPoint(0, 0));
-    control->setValue(parameter(tag));
-    control->setDefaultValue(defaultValue);
-    newFrame->addView(control);
-    return control;
-  };
-  loBoostKnob = makeKnob({158, 25}, kLoBoost, knobImage, kKnobFrames, 0.0f);
-  loCutKnob = makeKnob({276, 25}, kLoCut, knobImage, kKnobFrames, 0.0f);
-  loFreqKnob = makeKnob({217, 85}, kLoFreq, knob6Image, kKnob6Frames, 0.0f);
-  hiBoostKnob = makeKnob({419, 25}, kHiBoost, knobImage, kKnobFrames, 0.0f);
-  hiCutKnob = makeKnob({562, 25}, kHiCut, knobImage, kKnobFrames, 0.0f);
-  hiBoostFreqKnob = makeKnob({478, 85}, kHiBoostFreq, knob7Image, kKnob7Frames, 0.5f);
-  hiCutFreqKnob = makeKnob({621, 85}, kHiCutFreq, knob6Image, kKnob6Frames, 1.0f);
-  hiFreqQKnob = makeKnob({360, 85}, kHiFreqQ, knobImage, kKnobFrames, 0.5f);
-  inputKnob = makeKnob({75, 85}, kInputLevel, knobImage, kKnobFrames, 0.5f);
-  outputKnob = makeKnob({706, 25}, kOutputLevel, knobImage, kKnobFrames, 0.5f);
+    controlByTag[static_cast<std::size_t>(tag)] = control;
+  }
+  auto knobFor = [this](int tag) { return static_cast<CAnimKnob*>(controlByTag[tag]); };
+  auto switchFor = [this](int tag) { return static_cast<COnOffButton*>(controlByTag[tag]); };
+  loBoostKnob = knobFor(kLoBoost);
+  loCutKnob = knobFor(kLoCut);
+  loFreqKnob = knobFor(kLoFreq);
+  hiBoostKnob = knobFor(kHiBoost);
+  hiCutKnob = knobFor(kHiCut);
+  hiBoostFreqKnob = knobFor(kHiBoostFreq);
+  hiCutFreqKnob = knobFor(kHiCutFreq);
+  hiFreqQKnob = knobFor(kHiFreqQ);
+  inputKnob = knobFor(kInputLevel);
+  outputKnob = knobFor(kOutputLevel);
+  modeSwitch = switchFor(kMode);
+  equalizerSwitch = switchFor(kEqualizer);
+  tubeBufferSwitch = switchFor(kTubeBuffer);
 
   // 7. Knobs follow vertical (and horizontal) drags.
   setKnobMode(kLinearMode);
 
   // 8. The controls hold their own references to the strips.
-  switchImage->forget();
-  switchWithLedImage->forget();
-  knobImage->forget();
-  knob6Image->forget();
-  knob7Image->forget();
-
-  // 9. Controls by parameter index.
-  controlByTag[kInputLevel] = inputKnob;
-  controlByTag[kOutputLevel] = outputKnob;
-  controlByTag[kHiBoost] = hiBoostKnob;
-  controlByTag[kHiCut] = hiCutKnob;
-  controlByTag[kHiBoostFreq] = hiBoostFreqKnob;
-  controlByTag[kHiCutFreq] = hiCutFreqKnob;
-  controlByTag[kHiFreqQ] = hiFreqQKnob;
-  controlByTag[kLoBoost] = loBoostKnob;
-  controlByTag[kLoCut] = loCutKnob;
-  controlByTag[kLoFreq] = loFreqKnob;
-  controlByTag[kTubeBuffer] = tubeBufferSwitch;
-  controlByTag[kEqualizer] = equalizerSwitch;
-  controlByTag[kMode] = modeSwitch;
+  for (CBitmap* strip : strips)
+    strip->forget();
 
   // 10. Open from here on; setParameter on other threads may now reach the controls.
   frame = newFrame;

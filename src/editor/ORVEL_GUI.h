@@ -8,6 +8,7 @@
 // parameter; it only stores the value in a control, and the next idle draws it.
 #pragma once
 
+#include "editor/PanelLayout.h"
 #include "gui/vstgui.h"
 
 #include <array>
@@ -26,8 +27,8 @@ public:
   void valueChanged(VSTGUI::CControl* control) override;
 
   // Panel size in pixels.
-  static constexpr VstInt16 kWidth = 890;
-  static constexpr VstInt16 kHeight = 162;
+  static constexpr VstInt16 kWidth = panel::kWidth;
+  static constexpr VstInt16 kHeight = panel::kHeight;
   static constexpr int kNumControls = 13;
 
   // The control for a parameter while the editor is open, null otherwise.

@@ -1,7 +1,7 @@
 #include "gui/AEffGUIEditor.h"
 
+#include "formats/vst2/AudioEffectX.h"
 #include "gui/platform/HookState.h"
-#include "host/AudioEffectX.h"
 
 namespace VSTGUI {
 

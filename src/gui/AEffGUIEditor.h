@@ -4,10 +4,10 @@
 // Threads: everything runs on the host's user-interface thread.
 #pragma once
 
+#include "formats/vst2/AEffEditor.h"
+#include "formats/vst2/vst2abi.h"
 #include "gui/CFrame.h"
 #include "gui/VSTGUIEditorInterface.h"
-#include "host/AEffEditor.h"
-#include "host/vst2abi.h"
 
 #include <atomic>
 #include <cstdint>

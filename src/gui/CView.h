@@ -4,9 +4,9 @@
 // belongs to the user-interface thread.
 #pragma once
 
+#include "formats/vst2/vst2abi.h"
 #include "gui/CBaseObject.h"
 #include "gui/CGraphicsTypes.h"
-#include "host/vst2abi.h"
 
 #include <atomic>
 

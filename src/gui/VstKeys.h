@@ -2,7 +2,7 @@
 // VstKeyCode.modifier).
 #pragma once
 
-#include "host/vst2abi.h"
+#include "formats/vst2/vst2abi.h"
 
 namespace VSTGUI {
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "EmbeddedResources.h"
+#include "formats/vst2/AudioEffectX.h"
 #include "gui/offscreen/Snapshot.h"
-#include "host/AudioEffectX.h"
 
 #include <array>
 #include <atomic>

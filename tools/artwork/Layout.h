@@ -1,19 +1,32 @@
-// Where the editor puts its controls on the 890 × 162 panel, and what each film strip holds. The
-// background is drawn to these coordinates: a knob well under every knob, a seat under every
-// switch, scale labels at the pointer angles of the strip the knob draws from.
+// What the artwork needs to know of the panel: the editor's layout (where each control sits, its
+// strip, its caption) and the selectors' steps as scale labels, both from their one source, plus
+// the drawing's own measures. The background is drawn to these coordinates: a knob well under
+// every knob, a seat under every switch, scale labels at the pointer angles of the knob's strip.
 #pragma once
 
+#include "core/Parameters.h"
+#include "editor/PanelLayout.h"
+
 #include <array>
-#include <string_view>
+#include <string>
 #include <vector>
 
 namespace artwork {
 
-constexpr int kPanelWidth = 890;
-constexpr int kPanelHeight = 162;
-constexpr int kKnobSize = 52; // every knob frame is 52 × 52
+constexpr int kPanelWidth = panel::kWidth;
+constexpr int kPanelHeight = panel::kHeight;
+constexpr int kKnobSize = panel::stripImage(panel::Strip::knob).width; // every knob frame is square
 
 enum class KnobStrip { continuous, six, seven };
+
+constexpr panel::Strip stripOf(KnobStrip strip) {
+  switch (strip) {
+  case KnobStrip::continuous: return panel::Strip::knob;
+  case KnobStrip::six: return panel::Strip::knob6;
+  case KnobStrip::seven: return panel::Strip::knob7;
+  }
+  return panel::Strip::knob;
+}
 
 // Pointer angle of one frame in degrees from straight up, clockwise positive.
 inline double knobAngle(KnobStrip strip, int frame) {
@@ -25,53 +38,46 @@ inline double knobAngle(KnobStrip strip, int frame) {
   return 0.0;
 }
 
-inline int frameCount(KnobStrip strip) {
-  switch (strip) {
-  case KnobStrip::continuous: return 99;
-  case KnobStrip::six: return 6;
-  case KnobStrip::seven: return 7;
-  }
-  return 1;
-}
+inline int frameCount(KnobStrip strip) { return panel::stripImage(stripOf(strip)).frames; }
 
-enum class CaptionPlace { above, below };
+using CaptionPlace = panel::CaptionPlace;
 
 struct KnobPlace {
   int left, top; // rectangle corner; the size is kKnobSize square
   KnobStrip strip;
-  std::string_view caption;
+  std::string caption;
   CaptionPlace captionPlace;
-  std::vector<std::string_view> scale; // one label per frame of a stepped strip, else empty
-  double defaultValue;                 // shown in the preview
+  std::vector<std::string> scale; // one label per frame of a stepped strip, else empty
+  double defaultValue;            // shown in the preview
   double centreX() const { return left + kKnobSize / 2.0; }
   double centreY() const { return top + kKnobSize / 2.0; }
 };
 
+// The knobs in parameter order. A selector's scale reads its steps as the host sees them, kHz
+// steps with a "k" ("3k", "16k"), Hz steps as plain numbers ("20", "150").
 inline const std::vector<KnobPlace>& knobPlaces() {
-  using Labels = std::vector<std::string_view>;
-  static const Labels lowFrequency = {"20", "30", "45", "60", "100", "150"};
-  static const Labels highFrequency = {"3k", "4k", "5k", "6k", "10k", "12k", "16k"};
-  static const Labels attenSelect = {"5k", "6k", "8k", "10k", "15k", "20k"};
-  constexpr auto above = CaptionPlace::above;
-  constexpr auto below = CaptionPlace::below;
-  constexpr auto continuous = KnobStrip::continuous;
-  static const std::vector<KnobPlace> places = {
-      {75, 85, continuous, "INPUT", below, {}, 0.5},
-      {706, 25, continuous, "OUTPUT", above, {}, 0.5},
-      {419, 25, continuous, "BOOST", above, {}, 0.0},
-      {562, 25, continuous, "ATTEN", above, {}, 0.0},
-      {478, 85, KnobStrip::seven, "HIGH FREQUENCY", below, highFrequency, 0.5},
-      {621, 85, KnobStrip::six, "ATTEN SEL", below, attenSelect, 1.0},
-      {360, 85, continuous, "BANDWIDTH", below, {}, 0.5},
-      {158, 25, continuous, "BOOST", above, {}, 0.0},
-      {276, 25, continuous, "ATTEN", above, {}, 0.0},
-      {217, 85, KnobStrip::six, "LOW FREQUENCY", below, lowFrequency, 0.0},
-  };
+  static const std::vector<KnobPlace> places = [] {
+    std::vector<KnobPlace> knobs;
+    for (int tag = 0; tag < kNumParams; ++tag) {
+      const panel::ControlPlace& c = panel::kControls[tag];
+      if (!panel::isKnob(c.strip)) continue;
+      const ParameterInfo& p = parameters::info(tag);
+      KnobPlace knob{
+          c.left, c.top,    KnobStrip::continuous, std::string(c.caption), c.captionPlace,
+          {},     p.initial};
+      if (c.strip == panel::Strip::knob6) knob.strip = KnobStrip::six;
+      if (c.strip == panel::Strip::knob7) knob.strip = KnobStrip::seven;
+      for (const ParameterStep& step : p.steps)
+        knob.scale.push_back(std::string(step.text) + (p.unit == ParameterUnit::kHz ? "k" : ""));
+      knobs.push_back(std::move(knob));
+    }
+    return knobs;
+  }();
   return places;
 }
 
-// The bandwidth knob (index 6 above) carries SHARP and BROAD beside its lower ends.
-constexpr int kBandwidthKnob = 6;
+// The bandwidth knob carries SHARP and BROAD beside its lower ends.
+constexpr int kBandwidthKnob = kHiFreqQ;
 
 enum class SwitchKind { plain, withLamp };
 
@@ -81,9 +87,9 @@ struct SwitchPlace {
   double value; // shown in the preview
 };
 
-constexpr int kSwitchWidth = 26;
-constexpr int kPlainSwitchHeight = 29;
-constexpr int kLampSwitchHeight = 58;
+constexpr int kSwitchWidth = panel::stripImage(panel::Strip::plainSwitch).width;
+constexpr int kPlainSwitchHeight = panel::stripImage(panel::Strip::plainSwitch).frameHeight;
+constexpr int kLampSwitchHeight = panel::stripImage(panel::Strip::lampSwitch).frameHeight;
 
 // Centre of the toggle's nut inside a frame, and of the lamp.
 constexpr double kNutX = 13.0;
@@ -92,12 +98,19 @@ constexpr double kLampNutY = 44.0;
 constexpr double kLampX = 13.0;
 constexpr double kLampY = 16.0;
 
+// Mode (STEREO above, MONO below), equalizer (EQ), tube buffer (TUBE).
 inline const std::array<SwitchPlace, 3>& switchPlaces() {
-  static const std::array<SwitchPlace, 3> places = {{
-      {27, 97, SwitchKind::plain, 1.0},    // mode: STEREO above, MONO below
-      {778, 8, SwitchKind::withLamp, 1.0}, // equalizer: EQ
-      {825, 8, SwitchKind::withLamp, 0.0}, // tube buffer: TUBE
-  }};
+  static const std::array<SwitchPlace, 3> places = [] {
+    std::array<SwitchPlace, 3> switches{};
+    const int tags[] = {kMode, kEqualizer, kTubeBuffer};
+    for (std::size_t i = 0; i < switches.size(); ++i) {
+      const panel::ControlPlace& c = panel::kControls[tags[i]];
+      switches[i] = {c.left, c.top,
+                     c.strip == panel::Strip::lampSwitch ? SwitchKind::withLamp : SwitchKind::plain,
+                     parameters::info(tags[i]).initial};
+    }
+    return switches;
+  }();
   return places;
 }
 

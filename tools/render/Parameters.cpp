@@ -1,5 +1,6 @@
 #include "render/Parameters.h"
 
+#include "core/Parameters.h"
 #include "render/HostSession.h"
 
 #include <algorithm>
@@ -11,13 +12,6 @@
 namespace render {
 
 namespace {
-
-// Probe points across the normalised range: k / kProbes for k = 0..kProbes.
-constexpr int kProbes = 256;
-// More distinct texts than this and the parameter is treated as continuous.
-constexpr std::size_t kMaxSteps = 64;
-// Halvings when locating the value where one step's text gives way to the next.
-constexpr int kEdgeHalvings = 24;
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
@@ -85,8 +79,7 @@ std::string ParameterInfo::describeRange() const {
       out += (out.empty() ? "" : " | ") + s.text;
     return withLabel(out, label);
   }
-  if (numeric) return withLabel(formatNumber(unitsAt0) + " .. " + formatNumber(unitsAt1), label);
-  return "0 .. 1 (normalised)";
+  return withLabel(formatNumber(unitsAt0) + " .. " + formatNumber(unitsAt1), label);
 }
 
 std::string ParameterTable::displayAt(vsthost::Plugin& plugin, VstInt32 index, float value) {
@@ -94,99 +87,30 @@ std::string ParameterTable::displayAt(vsthost::Plugin& plugin, VstInt32 index, f
   return plugin.parameterDisplay(index);
 }
 
-namespace {
-
-void describeSteps(vsthost::Plugin& plugin, ParameterInfo& info,
-                   const std::vector<std::string>& shown) {
-  // Runs of equal text along the probes; each run's edges are then located
-  // between the neighbouring probes.
-  struct Run {
-    std::string text;
-    int first, last;
-  };
-  std::vector<Run> runs;
-  for (int k = 0; k <= kProbes; ++k) {
-    if (runs.empty() || runs.back().text != shown[k])
-      runs.push_back({shown[k], k, k});
-    else
-      runs.back().last = k;
-  }
-  std::vector<double> edges(runs.size() + 1);
-  edges.front() = 0.0;
-  edges.back() = 1.0;
-  for (std::size_t r = 1; r < runs.size(); ++r) {
-    float below = static_cast<float>(runs[r - 1].last) / kProbes;
-    float above = static_cast<float>(runs[r].first) / kProbes;
-    for (int i = 0; i < kEdgeHalvings; ++i) {
-      float mid = 0.5f * (below + above);
-      if (mid <= below || mid >= above) break;
-      if (ParameterTable::displayAt(plugin, info.index, mid) == runs[r - 1].text)
-        below = mid;
-      else
-        above = mid;
-    }
-    edges[r] = above;
-  }
-  for (std::size_t r = 0; r < runs.size(); ++r) {
-    // A text that shows up in two places keeps its first range.
-    if (std::any_of(info.steps.begin(), info.steps.end(),
-                    [&](const ParameterStep& s) { return s.text == runs[r].text; }))
-      continue;
-    float middle = static_cast<float>(0.5 * (edges[r] + edges[r + 1]));
-    if (ParameterTable::displayAt(plugin, info.index, middle) != runs[r].text)
-      middle = static_cast<float>(runs[r].first + runs[r].last) / (2.0f * kProbes);
-    info.steps.push_back({runs[r].text, middle});
-  }
-}
-
-} // namespace
-
 ParameterTable ParameterTable::probe(vsthost::Plugin& plugin) {
   ParameterTable table;
   const VstInt32 count = plugin.aeffect()->numParams;
+  if (count != kNumParams)
+    throw RenderError("the module has " + std::to_string(count) + " parameters, not " +
+                      std::to_string(kNumParams));
   for (VstInt32 index = 0; index < count; ++index) {
+    const ::ParameterInfo& p = parameters::info(index);
     ParameterInfo info;
     info.index = index;
-    info.name = plugin.parameterName(index);
-    info.label = std::string(trim(plugin.parameterLabel(index)));
+    info.name = p.name;
+    info.label = p.label;
+    if (plugin.parameterName(index) != info.name)
+      throw RenderError("the module's parameter " + std::to_string(index) + " is \"" +
+                        plugin.parameterName(index) + "\", not \"" + info.name + "\"");
     info.initial = plugin.getParameter(index);
-
-    std::vector<std::string> shown(kProbes + 1);
-    for (int k = 0; k <= kProbes; ++k)
-      shown[k] = displayAt(plugin, index, static_cast<float>(k) / kProbes);
-    std::vector<std::string> distinct = shown;
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-
-    if (distinct.size() <= kMaxSteps) {
-      info.stepped = true;
-      describeSteps(plugin, info, shown);
-    } else {
-      std::vector<double> units(kProbes + 1);
-      info.numeric =
-          std::all_of(shown.begin(), shown.end(), [&, k = 0](const std::string& s) mutable {
-            return wholeNumber(s, &units[k++]);
-          });
-      if (info.numeric) {
-        info.unitsAt0 = units.front();
-        info.unitsAt1 = units.back();
-        const double span = info.unitsAt1 - info.unitsAt0;
-        // The display's own rounding ("%f" gives six decimals) is not a bend.
-        const double tolerance = 1e-5 * std::fabs(span) + 2e-6;
-        info.linear = span != 0.0;
-        for (int k = 0; k <= kProbes && info.linear; ++k) {
-          const double line = info.unitsAt0 + span * k / kProbes;
-          info.linear = std::fabs(units[k] - line) <= tolerance;
-        }
-        if (!info.linear) {
-          // Kept for inverting a curved display by interpolation.
-          info.steps.clear();
-          for (int k = 0; k <= kProbes; ++k)
-            info.steps.push_back({shown[k], static_cast<float>(k) / kProbes});
-        }
-      }
-    }
-    plugin.setParameter(index, info.initial);
+    info.stepped = p.stepped();
+    // A step is set by the middle of the values that select it, so that
+    // neither rounding nor the truncation to a step index can move it.
+    for (int k = 0; k < p.numSteps(); ++k)
+      info.steps.push_back({std::string(p.steps[static_cast<std::size_t>(k)].text),
+                            static_cast<float>((k + 0.5) / p.numSteps())});
+    info.unitsAt0 = p.minimum;
+    info.unitsAt1 = p.maximum;
     table.params.push_back(std::move(info));
   }
   return table;
@@ -269,9 +193,6 @@ float parseValue(const ParameterInfo& param, std::string_view text) {
     throw RenderError(name + " has no step " + withLabel(formatNumber(number), param.label) +
                       " (steps: " + param.describeRange() + ")");
   }
-  if (!param.numeric)
-    throw RenderError(name + " shows no numbers; give a normalised value such as 0.5n");
-
   const double low = std::min(param.unitsAt0, param.unitsAt1);
   const double high = std::max(param.unitsAt0, param.unitsAt1);
   const double slack = 1e-9 * (high - low);
@@ -279,25 +200,7 @@ float parseValue(const ParameterInfo& param, std::string_view text) {
     throw RenderError("value out of range: " + name + " is " + param.describeRange() + ", not " +
                       formatNumber(number));
 
-  double normalised = 0.0;
-  if (param.linear) {
-    normalised = (number - param.unitsAt0) / (param.unitsAt1 - param.unitsAt0);
-  } else {
-    // A curved display: interpolate between the probe points kept in steps.
-    double previousUnits = 0.0;
-    for (std::size_t k = 0; k < param.steps.size(); ++k) {
-      double units = 0.0;
-      wholeNumber(param.steps[k].text, &units);
-      if (k > 0 && (number - previousUnits) * (number - units) <= 0.0) {
-        const double a = param.steps[k - 1].value, b = param.steps[k].value;
-        normalised = units == previousUnits
-                         ? a
-                         : a + (b - a) * (number - previousUnits) / (units - previousUnits);
-        break;
-      }
-      previousUnits = units;
-    }
-  }
+  const double normalised = (number - param.unitsAt0) / (param.unitsAt1 - param.unitsAt0);
   return static_cast<float>(std::clamp(normalised, 0.0, 1.0));
 }
 

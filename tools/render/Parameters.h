@@ -1,4 +1,4 @@
-// Parameters as a host learns them from a module's text queries, and the
+// The module's parameters, from the parameter table it is built from, and the
 // assignments a user writes for them ("Input level=-6", "Lo Freq=60",
 // "Mode=Mono", "Hi Boost=0.3", "Hi Boost Freq.=0.5n").
 #pragma once
@@ -30,10 +30,7 @@ struct ParameterInfo {
   bool stepped = false;
   std::vector<ParameterStep> steps;
 
-  // A continuous parameter with a numeric display: its units at 0 and 1, and
-  // whether the display follows a straight line between them.
-  bool numeric = false;
-  bool linear = false;
+  // A continuous parameter: its units at 0 and 1, with a straight line between.
   double unitsAt0 = 0.0;
   double unitsAt1 = 0.0;
 
@@ -43,8 +40,9 @@ struct ParameterInfo {
 
 class ParameterTable {
 public:
-  // Queries every parameter of the effect (names, labels, displays across the
-  // whole normalised range) and leaves each value as it found it.
+  // The table for a loaded effect, with each parameter's current value. Throws
+  // RenderError when the effect's parameter names are not the table's (a
+  // different module).
   static ParameterTable probe(vsthost::Plugin& plugin);
 
   const std::vector<ParameterInfo>& all() const { return params; }

@@ -1,8 +1,9 @@
 // Renders the plug-in panel for given parameter values to a PNG file, through
 // the toolkit's in-memory frame (no display needed).
+#include "core/Parameters.h"
 #include "editor/ORVEL_GUI.h"
+#include "formats/vst2/AudioEffectX.h"
 #include "gui/offscreen/Snapshot.h"
-#include "host/AudioEffectX.h"
 
 #include <array>
 #include <cstdio>
@@ -12,11 +13,13 @@
 
 namespace {
 
-constexpr int kNumParams = 13;
-
-// The values of the effect's "Init" program.
-constexpr std::array<float, kNumParams> kInitValues = {0.5f, 0.5f, 0.0f, 0.0f, 0.5f, 1.0f, 0.5f,
-                                                       0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f};
+// The values of the "Init" program.
+constexpr std::array<float, kNumParams> kInitValues = [] {
+  std::array<float, kNumParams> values{};
+  for (int i = 0; i < kNumParams; ++i)
+    values[static_cast<std::size_t>(i)] = parameters::info(i).initial;
+  return values;
+}();
 
 // Stands in for the effect: it only holds the 13 values the panel shows.
 class ValueHolder : public AudioEffectX {

@@ -3,12 +3,12 @@
 // drives the effect through its descriptor exactly as a host does.
 #pragma once
 
+#include "formats/vst2/vst2abi.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "host/vst2abi.h"
 
 namespace vsthost {
 
@@ -20,7 +20,7 @@ struct HostCall {
   VstInt32 index;
   VstIntPtr value;
   float opt;
-  std::string text;  // the string argument of audioMasterCanDo
+  std::string text; // the string argument of audioMasterCanDo
 };
 
 // A loaded module file. Unloaded when destroyed.
@@ -44,9 +44,9 @@ private:
 };
 
 struct HostOptions {
-  VstIntPtr versionAnswer = kVstVersion;  // answer to audioMasterVersion
-  VstIntPtr canDoAnswer = 0;              // answer to audioMasterCanDo
-  VstIntPtr editAnswer = 1;               // answer to begin/end edit and automate
+  VstIntPtr versionAnswer = kVstVersion; // answer to audioMasterVersion
+  VstIntPtr canDoAnswer = 0;             // answer to audioMasterCanDo
+  VstIntPtr editAnswer = 1;              // answer to begin/end edit and automate
 };
 
 // One effect instance created from a module.
@@ -54,7 +54,7 @@ class Plugin {
 public:
   // Calls the entry point. Check valid() afterwards: a module may refuse.
   explicit Plugin(const Module& module, HostOptions options = {});
-  ~Plugin();  // closes the effect if still open
+  ~Plugin(); // closes the effect if still open
 
   Plugin(const Plugin&) = delete;
   Plugin& operator=(const Plugin&) = delete;
@@ -62,8 +62,8 @@ public:
   bool valid() const { return effect != nullptr; }
   AEffect* aeffect() const { return effect; }
 
-  VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                     void* ptr = nullptr, float opt = 0.0f);
+  VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.0f);
   void setParameter(VstInt32 index, float value);
   float getParameter(VstInt32 index);
 

@@ -1,12 +1,11 @@
 // The effect object and its parameter classes, linked directly.
-#include <gtest/gtest.h>
+#include "formats/vst2/VSTParameter.h"
+#include "formats/vst2/VST_ORVEL.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <vector>
-
-#include "effect/VST_ORVEL.h"
-#include "effect/VSTParameter.h"
 
 namespace {
 
@@ -132,7 +131,7 @@ TEST_F(EffectTest, NonFiniteLevelsAreSafe) {
 }
 
 TEST_F(EffectTest, ModeThreshold) {
-  EXPECT_EQ(effect->getProcessMode(), kModeStereo);  // after the Init program
+  EXPECT_EQ(effect->getProcessMode(), kModeStereo); // after the Init program
   effect->setParameter(kMode, 0.49f);
   EXPECT_EQ(effect->getProcessMode(), kModeMono);
   effect->setParameter(kMode, 0.5f);
@@ -183,10 +182,11 @@ TEST_F(EffectTest, SampleRateReachesTheCoresAtTwiceTheHostRate) {
 
 TEST_F(EffectTest, OneEqualizerParameterResendsAllEight) {
   const float values[8] = {0.1f, 0.2f, 0.3f, 0.4f, 0.6f, 0.0f, 1.0f, 0.9f};
-  for (int i = 0; i < 8; ++i) effect->setParameter(kHiBoost + i, values[i]);
+  for (int i = 0; i < 8; ++i)
+    effect->setParameter(kHiBoost + i, values[i]);
   effect->setParameter(kLoBoost, 0.5f);
-  const double expected[8] = {0.1f, 0.2f, 0.3f, 0.4f, 0.6f,
-                              ORVELFilterSmoothed::shapeLowControl(0.5), 0.995, 0.9f};
+  const double expected[8] = {
+      0.1f, 0.2f, 0.3f, 0.4f, 0.6f, ORVELFilterSmoothed::shapeLowControl(0.5), 0.995, 0.9f};
   for (const ORVEL* core : {&effect->getLeftCore(), &effect->getRightCore()}) {
     EXPECT_TRUE(core->getFilter().smoothingActive.load());
     for (int i = 0; i < 8; ++i)
@@ -216,7 +216,8 @@ TEST_F(EffectTest, BlocksFlushDenormalsAndRestoreTheCallersMode) {
   double* ins[2] = {in.data(), in.data()};
   double* outs[2] = {out.data(), out.data()};
   effect->processDoubleReplacing(ins, outs, 64);
-  for (double y : out) EXPECT_EQ(y, 0.0);
+  for (double y : out)
+    EXPECT_EQ(y, 0.0);
   EXPECT_EQ(_mm_getcsr() & ~0x3Fu, before & ~0x3Fu);
   // A caller that had the modes on keeps them.
   _mm_setcsr(before | 0x8040u);

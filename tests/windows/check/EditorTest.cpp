@@ -5,7 +5,7 @@
 #include "EditorScript.h"
 #include "check/WineSession.h"
 #include "editor/ORVEL_GUI.h"
-#include "effect/VST_ORVEL.h"
+#include "formats/vst2/VST_ORVEL.h"
 #include "gui/CFrame.h"
 #include "gui/VstKeys.h"
 #include "gui/offscreen/Snapshot.h"

@@ -2,7 +2,7 @@
 // everything else to AudioEffect.
 #pragma once
 
-#include "host/AudioEffect.h"
+#include "formats/vst2/AudioEffect.h"
 
 class AudioEffectX : public AudioEffect {
 public:

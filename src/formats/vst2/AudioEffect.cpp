@@ -1,9 +1,8 @@
-#include "host/AudioEffect.h"
+#include "formats/vst2/AudioEffect.h"
 
 #include <cstring>
 
-AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
-                         VstInt32 numParams)
+AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster), numPrograms(numPrograms), numParams(numParams) {
   std::memset(&cEffect, 0, sizeof(cEffect));
   cEffect.magic = kEffectMagic;
@@ -58,7 +57,7 @@ VstInt32 AudioEffect::getMasterVersion() {
   VstInt32 version = 1;
   if (audioMaster) {
     version = static_cast<VstInt32>(callHost(audioMasterVersion));
-    if (!version) version = 1;  // an old host that does not answer
+    if (!version) version = 1; // an old host that does not answer
   }
   return version;
 }
@@ -117,8 +116,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
     break;
   case effIdentify: return vstFourCC('N', 'v', 'E', 'f');
   case effGetChunk: return ptr ? getChunk(static_cast<void**>(ptr), index != 0) : 0;
-  case effSetChunk:
-    return ptr ? setChunk(ptr, static_cast<VstInt32>(value), index != 0) : 0;
+  case effSetChunk: return ptr ? setChunk(ptr, static_cast<VstInt32>(value), index != 0) : 0;
   default: break;
   }
   return 0;

@@ -36,7 +36,7 @@ constexpr VstInt32 kEffectMagic = vstFourCC('V', 's', 't', 'P');
 struct AEffect {
   VstInt32 magic;
   AEffectDispatcherProc dispatcher;
-  AEffectProcessProc process;  // deprecated accumulating process
+  AEffectProcessProc process; // deprecated accumulating process
   AEffectSetParameterProc setParameter;
   AEffectGetParameterProc getParameter;
   VstInt32 numPrograms;
@@ -156,7 +156,7 @@ enum AEffectOpcodes : VstInt32 {
   effBeginLoadProgram,
   effSetProcessPrecision,
   effGetNumMidiInputChannels,
-  effGetNumMidiOutputChannels,  // 79, the last opcode of the 2.4 interface
+  effGetNumMidiOutputChannels, // 79, the last opcode of the 2.4 interface
 };
 
 // Host callback opcodes (effect to host) this module uses.

@@ -1,8 +1,8 @@
 // The module's exported entry point, under its two names.
-#include <new>
+#include "formats/vst2/VST_ORVEL.h"
+#include "formats/vst2/vst2abi.h"
 
-#include "effect/VST_ORVEL.h"
-#include "host/vst2abi.h"
+#include <new>
 
 #if defined(_WIN32)
 #define OMBRINE_EXPORT extern "C" __declspec(dllexport)

@@ -1,4 +1,4 @@
-#include "host/AudioEffectX.h"
+#include "formats/vst2/AudioEffectX.h"
 
 namespace {
 

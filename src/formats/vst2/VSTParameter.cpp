@@ -1,4 +1,4 @@
-#include "effect/VSTParameter.h"
+#include "formats/vst2/VSTParameter.h"
 
 #include <cstdio>
 
@@ -15,8 +15,8 @@ void trace(const char* verb, const std::string& name) {
 
 } // namespace
 
-VSTParameter::VSTParameter(const char* name, const char* label, double initialValue)
-    : value(initialValue), name(name ? name : ""), label(label ? label : "") {
+VSTParameter::VSTParameter(std::string_view name, std::string_view label, double initialValue)
+    : value(initialValue), name(name), label(label) {
   trace("create ", this->name);
 }
 
@@ -34,15 +34,17 @@ double VSTParameter::getMappedValue() {
   return static_cast<double>(static_cast<float>(value.load(std::memory_order_relaxed)));
 }
 
-VSTParameterSlider::VSTParameterSlider(const char* name, const char* label, double initialValue,
-                                       double minValue, double maxValue)
+VSTParameterSlider::VSTParameterSlider(std::string_view name, std::string_view label,
+                                       double initialValue, double minValue, double maxValue)
     : VSTParameter(name, label, initialValue), minValue(minValue), maxValue(maxValue) {}
 
 double VSTParameterSlider::getMappedValue() {
-  return (maxValue - minValue) * value.load(std::memory_order_relaxed) + minValue;
+  return (maxValue - minValue) *
+             parameters::clampNormalised(value.load(std::memory_order_relaxed)) +
+         minValue;
 }
 
-VSTParameterSwitch::VSTParameterSwitch(const char* name, const char* label,
+VSTParameterSwitch::VSTParameterSwitch(std::string_view name, std::string_view label,
                                        const char* const* texts, int numSteps, double initialValue)
     : VSTParameter(name, label, initialValue), numSteps(numSteps < 1 ? 1 : numSteps) {
   stepTexts.reserve(static_cast<std::size_t>(this->numSteps));
@@ -50,15 +52,17 @@ VSTParameterSwitch::VSTParameterSwitch(const char* name, const char* label,
     stepTexts.emplace_back((texts && i < numSteps && texts[i]) ? texts[i] : "");
 }
 
+VSTParameterSwitch::VSTParameterSwitch(std::string_view name, std::string_view label,
+                                       std::span<const ParameterStep> steps, double initialValue)
+    : VSTParameter(name, label, initialValue), numSteps(static_cast<int>(steps.size())) {
+  for (const ParameterStep& step : steps)
+    stepTexts.emplace_back(step.text);
+}
+
 VSTParameterSwitch::~VSTParameterSwitch() { stepTexts.clear(); }
 
 int VSTParameterSwitch::stepIndex() const {
-  const double scaled = numSteps * value.load(std::memory_order_relaxed);
-  // Compare before converting: NaN, negative and huge values must not reach
-  // the integer conversion.
-  if (!(scaled >= 1.0)) return 0;
-  if (scaled >= numSteps) return numSteps - 1;
-  return static_cast<int>(scaled);
+  return parameters::stepIndex(numSteps, value.load(std::memory_order_relaxed));
 }
 
 void VSTParameterSwitch::getDisplay(char* text) {

@@ -1,7 +1,7 @@
 // One stored program: the normalised value of every parameter and a name.
 #pragma once
 
-#include "host/vst2abi.h"
+#include "formats/vst2/vst2abi.h"
 
 #include <atomic>
 #include <memory>

@@ -3,7 +3,7 @@
 // setParameter, which the effect calls from whichever thread set the parameter.
 #pragma once
 
-#include "host/vst2abi.h"
+#include "formats/vst2/vst2abi.h"
 
 class AudioEffect;
 

@@ -1,5 +1,5 @@
 // Builds without the panel: the effect runs without an editor and the
 // descriptor's has-editor flag stays clear.
-#include "effect/EditorFactory.h"
+#include "formats/vst2/EditorFactory.h"
 
 AEffEditor* createEditor(AudioEffectX* /*effect*/) { return nullptr; }

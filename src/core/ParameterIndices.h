@@ -1,10 +1,9 @@
-// Parameter indices of the effect; the editor's control tags are the same
-// numbers.
+// Parameter indices; the editor's control tags are the same numbers.
 #pragma once
 
-#include "host/vst2abi.h"
+#include <cstdint>
 
-enum ORVELParameters : VstInt32 {
+enum ORVELParameters : std::int32_t {
   kInputLevel = 0,
   kOutputLevel,
   kHiBoost,

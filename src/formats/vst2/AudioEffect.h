@@ -6,8 +6,8 @@
 // from either.
 #pragma once
 
-#include "host/AEffEditor.h"
-#include "host/vst2abi.h"
+#include "formats/vst2/AEffEditor.h"
+#include "formats/vst2/vst2abi.h"
 
 class AudioEffect {
 public:
@@ -49,9 +49,7 @@ public:
   virtual void getParameterDisplay(VstInt32 /*index*/, char* text) { *text = 0; }
   virtual void getParameterName(VstInt32 /*index*/, char* text) { *text = 0; }
   virtual VstInt32 getChunk(void** /*data*/, bool /*isPreset*/) { return 0; }
-  virtual VstInt32 setChunk(void* /*data*/, VstInt32 /*byteSize*/, bool /*isPreset*/) {
-    return 0;
-  }
+  virtual VstInt32 setChunk(void* /*data*/, VstInt32 /*byteSize*/, bool /*isPreset*/) { return 0; }
 
   // Installs the editor (owned from now on) and keeps the has-editor flag in step.
   virtual void setEditor(AEffEditor* newEditor);
@@ -70,8 +68,8 @@ protected:
   void canDoubleReplacing(bool state = true);
   void setFlag(VstInt32 flag, bool state);
 
-  VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                     void* ptr = nullptr, float opt = 0.0f);
+  VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.0f);
 
   audioMasterCallback audioMaster;
   AEffEditor* editor = nullptr;
@@ -83,8 +81,8 @@ protected:
   AEffect cEffect;
 
 private:
-  static VstIntPtr dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32 index,
-                                       VstIntPtr value, void* ptr, float opt);
+  static VstIntPtr dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                       void* ptr, float opt);
   static void processClass(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames);
   static void processReplacingClass(AEffect* e, float** inputs, float** outputs,
                                     VstInt32 sampleFrames);

@@ -4,9 +4,13 @@
 // terminator): the longest name of this program is 14 characters.
 #pragma once
 
+#include "core/Parameters.h"
+
 #include <atomic>
 #include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class VSTParameter {
@@ -14,7 +18,7 @@ public:
   // Bound for every text written into a host buffer, terminator included.
   static constexpr std::size_t kTextSize = 24;
 
-  VSTParameter(const char* name, const char* label, double initialValue);
+  VSTParameter(std::string_view name, std::string_view label, double initialValue);
   virtual ~VSTParameter();
 
   VSTParameter(const VSTParameter&) = delete;
@@ -36,10 +40,11 @@ protected:
 
 class VSTParameterSlider : public VSTParameter {
 public:
-  VSTParameterSlider(const char* name, const char* label, double initialValue, double minValue,
-                     double maxValue);
+  VSTParameterSlider(std::string_view name, std::string_view label, double initialValue,
+                     double minValue, double maxValue);
 
-  // Linear map of the normalised value onto minValue..maxValue, unclamped.
+  // Linear map of the normalised value onto minValue..maxValue, the value taken as the effect
+  // uses it (limited to 0..1, NaN as 0).
   double getMappedValue() override;
 
   double minValue;
@@ -48,8 +53,10 @@ public:
 
 class VSTParameterSwitch : public VSTParameter {
 public:
-  VSTParameterSwitch(const char* name, const char* label, const char* const* stepTexts,
+  VSTParameterSwitch(std::string_view name, std::string_view label, const char* const* stepTexts,
                      int numSteps, double initialValue);
+  VSTParameterSwitch(std::string_view name, std::string_view label,
+                     std::span<const ParameterStep> steps, double initialValue);
   ~VSTParameterSwitch() override;
 
   void getDisplay(char* text) override;

@@ -2,7 +2,7 @@
 // depend on the toolkit. The module links exactly one definition.
 #pragma once
 
-#include "host/AudioEffectX.h"
+#include "formats/vst2/AudioEffectX.h"
 
 // Returns a new editor for the effect (installed by the editor itself), or
 // null when the module is built without one.
