@@ -1,6 +1,8 @@
 // Equalizer changes while a signal runs, through the module: a session recall (all eight values
 // at once), automation every block, two settings recalled in turn. The output may move from one
 // setting's level to the other's, but never burst beyond them.
+#include "module/ModuleFixture.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,8 +11,6 @@
 #include <numbers>
 #include <random>
 #include <tuple>
-
-#include "module/ModuleFixture.h"
 
 namespace {
 
@@ -31,25 +31,30 @@ std::vector<double> makeNoise(std::size_t n, double rate, bool bandLimited, unsi
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> d(-0.1, 0.1);
   std::vector<double> white(n);
-  for (auto& x : white) x = d(rng);
+  for (auto& x : white)
+    x = d(rng);
   if (!bandLimited) return white;
   constexpr int kTaps = 127;
   const double fc = 16000.0 / rate;
   std::vector<double> h(kTaps);
   for (int i = 0; i < kTaps; ++i) {
     const double m = i - (kTaps - 1) / 2.0;
-    const double sinc = m == 0 ? 2 * fc : std::sin(2 * std::numbers::pi * fc * m) / (std::numbers::pi * m);
+    const double sinc =
+        m == 0 ? 2 * fc : std::sin(2 * std::numbers::pi * fc * m) / (std::numbers::pi * m);
     const double w = 0.42 - 0.5 * std::cos(2 * std::numbers::pi * i / (kTaps - 1)) +
                      0.08 * std::cos(4 * std::numbers::pi * i / (kTaps - 1));
     h[i] = sinc * w;
   }
   std::vector<double> y(n, 0.0);
   for (std::size_t i = 0; i < n; ++i)
-    for (int k = 0; k < kTaps && k <= static_cast<int>(i); ++k) y[i] += h[k] * white[i - k];
+    for (int k = 0; k < kTaps && k <= static_cast<int>(i); ++k)
+      y[i] += h[k] * white[i - k];
   // Back to peak 0.1, so both kinds of noise drive the module alike.
   double peak = 0;
-  for (double v : y) peak = std::max(peak, std::fabs(v));
-  for (double& v : y) v *= 0.1 / peak;
+  for (double v : y)
+    peak = std::max(peak, std::fabs(v));
+  for (double& v : y)
+    v *= 0.1 / peak;
   return y;
 }
 
@@ -76,7 +81,8 @@ double render(const Signal& run, const Setting& start, double seconds, double fr
   vsthost::Plugin plugin(builtModule());
   plugin.setSampleRate(static_cast<float>(run.rate));
   plugin.setParameter(kTubeBufferIndex, run.tube ? 1.0f : 0.0f);
-  for (int i = 0; i < 8; ++i) plugin.setParameter(kFirstEq + i, start[i]);
+  for (int i = 0; i < 8; ++i)
+    plugin.setParameter(kFirstEq + i, start[i]);
   const std::size_t total = static_cast<std::size_t>(seconds * run.rate);
   const std::size_t skip = static_cast<std::size_t>(from * run.rate);
   const auto& left = noise(total, run.rate, run.bandLimited, 1);
@@ -98,7 +104,8 @@ double render(const Signal& run, const Setting& start, double seconds, double fr
 }
 
 void apply(vsthost::Plugin& plugin, const Setting& s) {
-  for (int i = 0; i < 8; ++i) plugin.setParameter(kFirstEq + i, s[i]);
+  for (int i = 0; i < 8; ++i)
+    plugin.setParameter(kFirstEq + i, s[i]);
 }
 
 // The settled peak of one setting over [from, seconds), started at that setting.
@@ -116,7 +123,8 @@ std::string describe(const Signal& run) {
 Setting randomSetting(std::mt19937& rng) {
   std::uniform_real_distribution<float> u(0.0f, 1.0f);
   Setting s;
-  for (float& v : s) v = u(rng);
+  for (float& v : s)
+    v = u(rng);
   return s;
 }
 
@@ -126,8 +134,10 @@ class ModuleGlides : public testing::TestWithParam<double> {};
 TEST_P(ModuleGlides, SessionRecallStaysWithinTheSettledLevels) {
   std::mt19937 rng(static_cast<unsigned>(GetParam()));
   const Setting a = randomSetting(rng), b = randomSetting(rng);
-  const std::pair<Setting, Setting> changes[] = {{kInitEq, kCornerUp}, {kCornerUp, kInitEq},
-                                                 {kInitEq, kCornerLow}, {kCornerLow, kInitEq},
+  const std::pair<Setting, Setting> changes[] = {{kInitEq, kCornerUp},
+                                                 {kCornerUp, kInitEq},
+                                                 {kInitEq, kCornerLow},
+                                                 {kCornerLow, kInitEq},
                                                  {a, b}};
   constexpr double kChange = 0.2, kEnd = 0.5;
   double worst = 0;
@@ -146,7 +156,8 @@ TEST_P(ModuleGlides, SessionRecallStaysWithinTheSettledLevels) {
         EXPECT_LE(peak, kAllowed * settled) << describe(run);
       }
     }
-  std::printf("session recall at %.0f Hz: worst peak %.3f x the settled level\n", GetParam(), worst);
+  std::printf("session recall at %.0f Hz: worst peak %.3f x the settled level\n", GetParam(),
+              worst);
 }
 
 INSTANTIATE_TEST_SUITE_P(HostRates, ModuleGlides,

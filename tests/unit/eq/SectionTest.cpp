@@ -1,10 +1,9 @@
 // Lattice-ladder section, coefficient set and filter processor.
-#include "dsp/eq/LatticeLadder.h"
-
 #include "EqTestUtil.h"
 #include "ReferenceDFI.h"
 #include "dsp/eq/FilterCoefficients.h"
 #include "dsp/eq/FilterProcessor.h"
+#include "dsp/eq/LatticeLadder.h"
 
 #include <algorithm>
 #include <complex>
@@ -109,15 +108,19 @@ TEST(LatticeLadder, UnstableOrNonFiniteCoefficientsKeepTheCurrentRealisation) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   const double good[6] = {1, -0.5, 0.1, 0, 0, 0}, num[6] = {0.5, 0.2, 0, 0, 0, 0};
-  const double bad[][6] = {{1, 0, 0, 0, 0, 1.0},  {1, 0, 0, 0, 0, -1.5}, {1, -2.0, 1.0, 0, 0, 0},
-                           {1, 0, 0, 0, 0, nan},  {1, inf, 0, 0, 0, 0}};
+  const double bad[][6] = {{1, 0, 0, 0, 0, 1.0},
+                           {1, 0, 0, 0, 0, -1.5},
+                           {1, -2.0, 1.0, 0, 0, 0},
+                           {1, 0, 0, 0, 0, nan},
+                           {1, inf, 0, 0, 0, 0}};
   const double badNum[6] = {nan, 0, 0, 0, 0, 0};
   for (int c = 0; c <= static_cast<int>(std::size(bad)); ++c) {
     LatticeLadder<5> section, reference;
     ASSERT_TRUE(section.setCoefficients(good, num));
     ASSERT_TRUE(reference.setCoefficients(good, num));
-    const bool refused = c < static_cast<int>(std::size(bad)) ? !section.setCoefficients(bad[c], num)
-                                                              : !section.setCoefficients(good, badNum);
+    const bool refused = c < static_cast<int>(std::size(bad))
+                             ? !section.setCoefficients(bad[c], num)
+                             : !section.setCoefficients(good, badNum);
     EXPECT_TRUE(refused) << c;
     eqtest::Noise noise(9);
     for (int n = 0; n < 100; ++n) {
