@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool x11-apps
   g++-mingw-w64-x86-64-posix wine64
   zam-plugins
+  lv2-dev lilv-utils sordi jalv jackd2
 )
 
 missing=()
