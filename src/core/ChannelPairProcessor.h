@@ -40,7 +40,7 @@ public:
   // The host's sample rate, Hz: the chains run at twice it. Filter histories are cleared.
   void prepare(double sampleRate);
 
-  // A normalised value for a parameter, with the bad-value rule applied (parameters.h): the
+  // A normalised value for a parameter, with the bad-value rule of core/Parameters.h applied: the
   // level gain, the mode, or the chain settings. Indices outside 0..12 are ignored.
   void setParameter(int index, float normalised);
   // The value in use (clamped), normalised.

@@ -2,7 +2,8 @@
 
 #include "core/Parameters.h"
 #include "editor/PanelLayout.h"
-#include "formats/vst2/AudioEffect.h"
+#include "gui/platform/HookState.h"
+#include "gui/platform/Platform.h"
 
 #include <thread>
 
@@ -23,19 +24,18 @@ CRect relative(const panel::ControlPlace& place, const panel::Area& area) {
 
 } // namespace
 
-ORVEL_GUI::ORVEL_GUI(AudioEffect* effect) : AEffGUIEditor(effect) {
+ORVEL_GUI::ORVEL_GUI(EditController* controller)
+    : controller(controller), lLastTicks(detail::ticks()) {
+  platform::initializeThread();
   backgroundLoaded = false;
-  rect.top = 0;
-  rect.left = 0;
-  rect.bottom = kHeight;
-  rect.right = kWidth;
 }
 
 ORVEL_GUI::~ORVEL_GUI() {
-  // A host may destroy the effect with the window still open; the frame and
+  // A host may destroy the plug-in with the window still open; the frame and
   // its window go with it.
   close();
   if (backgroundLoaded) background->forget();
+  platform::uninitializeThread();
 }
 
 CControl* ORVEL_GUI::getControl(int tag) const {
@@ -46,7 +46,6 @@ CControl* ORVEL_GUI::getControl(int tag) const {
 bool ORVEL_GUI::open(void* ptr) {
   // A host that opens twice gets one panel, not two frames on the same editor.
   close();
-  AEffGUIEditor::open(ptr);
 
   // 1. The front panel once per editor; later opens reuse it.
   if (!backgroundLoaded) {
@@ -72,7 +71,7 @@ bool ORVEL_GUI::open(void* ptr) {
   cornerLabel->setFrameColor(CColor(255, 255, 255, 0));
   newFrame->addView(cornerLabel);
 
-  auto parameter = [this](int tag) { return effect ? effect->getParameter(tag) : 0.0f; };
+  auto parameter = [this](int tag) { return controller ? controller->getParameter(tag) : 0.0f; };
 
   // 5. and 6. Switches, then knobs. A switch is its image's full width by half its height (two
   //    sub-images). A knob is its image's width by the height of one frame of the 99-frame strip
@@ -117,7 +116,7 @@ bool ORVEL_GUI::open(void* ptr) {
   tubeBufferSwitch = switchFor(kTubeBuffer);
 
   // 7. Knobs follow vertical (and horizontal) drags.
-  setKnobMode(kLinearMode);
+  knobMode = kLinearMode;
 
   // 8. The controls hold their own references to the strips.
   for (CBitmap* strip : strips)
@@ -127,8 +126,8 @@ bool ORVEL_GUI::open(void* ptr) {
   frame = newFrame;
   controlsPublished.store(true, std::memory_order_seq_cst);
 
-  // 11. Show the effect's current values, whatever changed while the panel was being built.
-  for (VstInt32 i = 0; i < kNumControls; ++i)
+  // 11. Show the plug-in's current values, whatever changed while the panel was being built.
+  for (int i = 0; i < kNumControls; ++i)
     setParameter(i, parameter(i));
 
   return true;
@@ -154,10 +153,51 @@ void ORVEL_GUI::close() {
   CFrame* oldFrame = frame;
   frame = nullptr;
   oldFrame->forget();
-  AEffGUIEditor::close();
 }
 
-void ORVEL_GUI::setParameter(VstInt32 index, float value) {
+void ORVEL_GUI::idle() {
+  if (inIdleStuff) return;
+  if (frame) frame->idle();
+}
+
+bool ORVEL_GUI::onKeyDown(KeyEvent& key) { return frame ? frame->onKeyDown(key) == 1 : false; }
+
+bool ORVEL_GUI::onKeyUp(KeyEvent& key) { return frame ? frame->onKeyUp(key) == 1 : false; }
+
+bool ORVEL_GUI::onWheel(float distance) {
+  if (!frame) return false;
+  CPoint where;
+  frame->getCurrentMouseLocation(where);
+  return frame->onWheel(where, distance, frame->getCurrentMouseButtons());
+}
+
+void ORVEL_GUI::doIdleStuff() {
+  uint32_t now = detail::ticks();
+  // Tick counts wrap; compare by signed distance.
+  auto before = [](uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) < 0; };
+  if (before(now, lLastTicks)) {
+    detail::sleepMilliseconds(kIdleWait);
+    now += kIdleWait;
+    if (before(now, lLastTicks - kIdleSlack)) return;
+  }
+  idle();
+  if (frame)
+    if (IPlatformFrame* platformFrame = frame->getPlatformFrame()) platformFrame->dispatchPaint();
+  lLastTicks = now + kIdleRate;
+  inIdleStuff = true;
+  if (controller) controller->idleHost();
+  inIdleStuff = false;
+}
+
+void ORVEL_GUI::beginEdit(int32_t index) {
+  if (controller) controller->beginEdit(index);
+}
+
+void ORVEL_GUI::endEdit(int32_t index) {
+  if (controller) controller->endEdit(index);
+}
+
+void ORVEL_GUI::setParameter(int index, float value) {
   // Announce the write before checking: close either sees it and waits, or
   // has already withdrawn the controls and this call sees that.
   parameterWriters.fetch_add(1, std::memory_order_seq_cst);
@@ -167,5 +207,5 @@ void ORVEL_GUI::setParameter(VstInt32 index, float value) {
 }
 
 void ORVEL_GUI::valueChanged(CControl* control) {
-  if (effect) effect->setParameterAutomated(control->getTag(), control->getValue());
+  if (controller) controller->performEdit(control->getTag(), control->getValue());
 }

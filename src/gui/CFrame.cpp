@@ -2,8 +2,8 @@
 
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
+#include "gui/KeyEvent.h"
 #include "gui/VSTGUIEditorInterface.h"
-#include "gui/VstKeys.h"
 
 #include <algorithm>
 
@@ -159,19 +159,17 @@ bool CFrame::onWheel(const CPoint& where, float distance, const CButtonState& bu
   return view ? view->onWheel(where, distance, buttons) : false;
 }
 
-int32_t CFrame::onKeyDown(VstKeyCode& keyCode) {
+int32_t CFrame::onKeyDown(KeyEvent& keyCode) {
   int32_t result = -1;
   if (focusView) result = focusView->onKeyDown(keyCode);
-  if (result == -1 && keyCode.virt == VKEY_TAB) {
-    const bool reverse = (keyCode.modifier & MODIFIER_SHIFT) != 0;
+  if (result == -1 && keyCode.virt == kKeyTab) {
+    const bool reverse = (keyCode.modifier & kModifierShift) != 0;
     if (advanceNextFocusView(reverse)) result = 1;
   }
   return result;
 }
 
-int32_t CFrame::onKeyUp(VstKeyCode& keyCode) {
-  return focusView ? focusView->onKeyUp(keyCode) : -1;
-}
+int32_t CFrame::onKeyUp(KeyEvent& keyCode) { return focusView ? focusView->onKeyUp(keyCode) : -1; }
 
 void CFrame::setFocusView(CView* view) {
   if (view && std::find(views.begin(), views.end(), view) == views.end()) return;

@@ -49,8 +49,8 @@ public:
   CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
   CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
   bool onWheel(const CPoint& where, float distance, const CButtonState& buttons) override;
-  int32_t onKeyDown(VstKeyCode& keyCode) override;
-  int32_t onKeyUp(VstKeyCode& keyCode) override;
+  int32_t onKeyDown(KeyEvent& keyCode) override;
+  int32_t onKeyUp(KeyEvent& keyCode) override;
 
   void setFocusView(CView* view);
   CView* getFocusView() const { return focusView; }

@@ -1,7 +1,7 @@
 #include "gui/CKnob.h"
 
 #include "gui/CFrame.h"
-#include "gui/VstKeys.h"
+#include "gui/KeyEvent.h"
 
 #include <cmath>
 #include <numbers>
@@ -119,16 +119,16 @@ bool CKnob::onWheel(const CPoint&, float distance, const CButtonState& buttons) 
   return true;
 }
 
-int32_t CKnob::onKeyDown(VstKeyCode& keyCode) {
+int32_t CKnob::onKeyDown(KeyEvent& keyCode) {
   float step = 0.0f;
   switch (keyCode.virt) {
-  case VKEY_UP:
-  case VKEY_RIGHT: step = wheelInc; break;
-  case VKEY_DOWN:
-  case VKEY_LEFT: step = -wheelInc; break;
+  case kKeyUp:
+  case kKeyRight: step = wheelInc; break;
+  case kKeyDown:
+  case kKeyLeft: step = -wheelInc; break;
   default: return -1;
   }
-  if (keyCode.modifier & MODIFIER_SHIFT) step *= 0.1f;
+  if (keyCode.modifier & kModifierShift) step *= 0.1f;
   const float old = getValue();
   setValue(old + step);
   if (getValue() != old) {

@@ -17,7 +17,7 @@ public:
   CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
   CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
   bool onWheel(const CPoint& where, float distance, const CButtonState& buttons) override;
-  int32_t onKeyDown(VstKeyCode& keyCode) override;
+  int32_t onKeyDown(KeyEvent& keyCode) override;
 
   // How much finer Shift makes a drag or a wheel step.
   void setZoomFactor(float val) { zoomFactor = val; }

@@ -1,7 +1,7 @@
 #include "gui/COnOffButton.h"
 
 #include "gui/CBitmap.h"
-#include "gui/VstKeys.h"
+#include "gui/KeyEvent.h"
 
 namespace VSTGUI {
 
@@ -32,8 +32,8 @@ CMouseEventResult COnOffButton::onMouseDown(CPoint&, const CButtonState& buttons
   return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
 }
 
-int32_t COnOffButton::onKeyDown(VstKeyCode& keyCode) {
-  if (keyCode.modifier != 0 || keyCode.virt != VKEY_RETURN) return -1;
+int32_t COnOffButton::onKeyDown(KeyEvent& keyCode) {
+  if (keyCode.modifier != 0 || keyCode.virt != kKeyReturn) return -1;
   toggle();
   return 1;
 }

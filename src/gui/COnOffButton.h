@@ -13,7 +13,7 @@ public:
 
   void draw(CDrawContext* context) override;
   CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons) override;
-  int32_t onKeyDown(VstKeyCode& keyCode) override;
+  int32_t onKeyDown(KeyEvent& keyCode) override;
 
 private:
   void toggle();

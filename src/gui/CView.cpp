@@ -29,9 +29,9 @@ CMouseEventResult CView::onMouseUp(CPoint&, const CButtonState&) {
 
 bool CView::onWheel(const CPoint&, float, const CButtonState&) { return false; }
 
-int32_t CView::onKeyDown(VstKeyCode&) { return -1; }
+int32_t CView::onKeyDown(KeyEvent&) { return -1; }
 
-int32_t CView::onKeyUp(VstKeyCode&) { return -1; }
+int32_t CView::onKeyUp(KeyEvent&) { return -1; }
 
 bool CView::hitTest(const CPoint& where, const CButtonState&) const {
   return mouseableArea.pointInside(where);

@@ -4,9 +4,9 @@
 // belongs to the user-interface thread.
 #pragma once
 
-#include "formats/vst2/vst2abi.h"
 #include "gui/CBaseObject.h"
 #include "gui/CGraphicsTypes.h"
+#include "gui/KeyEvent.h"
 
 #include <atomic>
 
@@ -28,8 +28,8 @@ public:
   virtual CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons);
   virtual bool onWheel(const CPoint& where, float distance, const CButtonState& buttons);
   // 1 when the key was used, -1 otherwise.
-  virtual int32_t onKeyDown(VstKeyCode& keyCode);
-  virtual int32_t onKeyUp(VstKeyCode& keyCode);
+  virtual int32_t onKeyDown(KeyEvent& keyCode);
+  virtual int32_t onKeyUp(KeyEvent& keyCode);
 
   // Whether a click at where (frame coordinates) belongs to this view.
   virtual bool hitTest(const CPoint& where, const CButtonState& buttons = CButtonState()) const;

@@ -1,7 +1,6 @@
 // Everything an editor needs from the toolkit.
 #pragma once
 
-#include "gui/AEffGUIEditor.h"
 #include "gui/CAnimKnob.h"
 #include "gui/CBitmap.h"
 #include "gui/CControl.h"
@@ -9,4 +8,5 @@
 #include "gui/CFrame.h"
 #include "gui/COnOffButton.h"
 #include "gui/CTextLabel.h"
-#include "gui/VstKeys.h"
+#include "gui/KeyEvent.h"
+#include "gui/VSTGUIEditorInterface.h"

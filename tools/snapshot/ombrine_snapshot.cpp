@@ -2,7 +2,6 @@
 // the toolkit's in-memory frame (no display needed).
 #include "core/Parameters.h"
 #include "editor/ORVEL_GUI.h"
-#include "formats/vst2/AudioEffectX.h"
 #include "gui/offscreen/Snapshot.h"
 
 #include <array>
@@ -21,18 +20,17 @@ constexpr std::array<float, kNumParams> kInitValues = [] {
   return values;
 }();
 
-// Stands in for the effect: it only holds the 13 values the panel shows.
-class ValueHolder : public AudioEffectX {
+// Stands in for the plug-in: it only holds the 13 values the panel shows.
+class ValueHolder : public EditController {
 public:
-  explicit ValueHolder(const std::array<float, kNumParams>& values)
-      : AudioEffectX(nullptr, 1, kNumParams), values(values) {
-    new ORVEL_GUI(this); // registers itself as this effect's editor
-  }
+  explicit ValueHolder(const std::array<float, kNumParams>& values) : values(values) {}
 
-  void processReplacing(float**, float**, VstInt32) override {}
-  float getParameter(VstInt32 index) override {
+  float getParameter(int index) override {
     return index >= 0 && index < kNumParams ? values[static_cast<std::size_t>(index)] : 0.0f;
   }
+  void beginEdit(int) override {}
+  void performEdit(int, float) override {}
+  void endEdit(int) override {}
 
 private:
   std::array<float, kNumParams> values;
@@ -47,8 +45,8 @@ void usage() {
                "hi freq Q, lo boost, lo cut, lo freq, tube buffer, equalizer, mode) and writes\n"
                "it as a PNG. The default is --init, the values of the \"Init\" program.\n"
                "\n"
-               "The tool links the editor and the toolkit directly, with a minimal effect\n"
-               "object that only holds the 13 values; it does not load the module, and the\n"
+               "The tool links the editor and the toolkit directly, with a minimal stand-in\n"
+               "that only holds the 13 values; it does not load the module, and the\n"
                "panel is drawn into memory, so no display is needed.\n");
 }
 
@@ -83,16 +81,12 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  ValueHolder effect(values); // owns the editor from here on
-  auto* editor = static_cast<ORVEL_GUI*>(effect.getEditor());
-  if (!editor) {
-    std::fprintf(stderr, "ombrine-snapshot: no editor\n");
-    return 1;
-  }
-  editor->open(nullptr);
-  editor->idle();
-  const VSTGUI::PixelImage image = VSTGUI::snapshot::capture(*editor->getFrame());
-  editor->close();
+  ValueHolder holder(values);
+  ORVEL_GUI editor(&holder);
+  editor.open(nullptr);
+  editor.idle();
+  const VSTGUI::PixelImage image = VSTGUI::snapshot::capture(*editor.getFrame());
+  editor.close();
   if (!VSTGUI::snapshot::writePng(image, output)) {
     std::fprintf(stderr, "ombrine-snapshot: cannot write %s\n", output.c_str());
     return 1;

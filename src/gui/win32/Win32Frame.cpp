@@ -1,7 +1,7 @@
 #include "gui/win32/Win32Frame.h"
 
 #include "gui/CFrame.h"
-#include "gui/VstKeys.h"
+#include "gui/KeyEvent.h"
 #include "gui/win32/Win32Platform.h"
 
 #include <cctype>
@@ -38,32 +38,32 @@ int32_t buttonsFromKeyState(WPARAM keys) {
 
 unsigned char virtualKey(WPARAM key, bool extended) {
   switch (key) {
-  case VK_BACK: return VKEY_BACK;
-  case VK_TAB: return VKEY_TAB;
-  case VK_CLEAR: return VKEY_CLEAR;
-  case VK_RETURN: return extended ? VKEY_ENTER : VKEY_RETURN; // keypad Enter is extended
-  case VK_PAUSE: return VKEY_PAUSE;
-  case VK_ESCAPE: return VKEY_ESCAPE;
-  case VK_SPACE: return VKEY_SPACE;
-  case VK_END: return VKEY_END;
-  case VK_HOME: return VKEY_HOME;
-  case VK_LEFT: return VKEY_LEFT;
-  case VK_UP: return VKEY_UP;
-  case VK_RIGHT: return VKEY_RIGHT;
-  case VK_DOWN: return VKEY_DOWN;
-  case VK_PRIOR: return VKEY_PAGEUP;
-  case VK_NEXT: return VKEY_PAGEDOWN;
-  case VK_SELECT: return VKEY_SELECT;
-  case VK_PRINT: return VKEY_PRINT;
+  case VK_BACK: return kKeyBack;
+  case VK_TAB: return kKeyTab;
+  case VK_CLEAR: return kKeyClear;
+  case VK_RETURN: return extended ? kKeyEnter : kKeyReturn; // keypad Enter is extended
+  case VK_PAUSE: return kKeyPause;
+  case VK_ESCAPE: return kKeyEscape;
+  case VK_SPACE: return kKeySpace;
+  case VK_END: return kKeyEnd;
+  case VK_HOME: return kKeyHome;
+  case VK_LEFT: return kKeyLeft;
+  case VK_UP: return kKeyUp;
+  case VK_RIGHT: return kKeyRight;
+  case VK_DOWN: return kKeyDown;
+  case VK_PRIOR: return kKeyPageUp;
+  case VK_NEXT: return kKeyPageDown;
+  case VK_SELECT: return kKeySelect;
+  case VK_PRINT: return kKeyPrint;
   default: return 0;
   }
 }
 
 unsigned char currentModifiers() {
   unsigned char modifiers = 0;
-  if (GetKeyState(VK_SHIFT) < 0) modifiers |= MODIFIER_SHIFT;
-  if (GetKeyState(VK_MENU) < 0) modifiers |= MODIFIER_ALTERNATE;
-  if (GetKeyState(VK_CONTROL) < 0) modifiers |= MODIFIER_CONTROL;
+  if (GetKeyState(VK_SHIFT) < 0) modifiers |= kModifierShift;
+  if (GetKeyState(VK_MENU) < 0) modifiers |= kModifierAlternate;
+  if (GetKeyState(VK_CONTROL) < 0) modifiers |= kModifierControl;
   return modifiers;
 }
 
@@ -264,7 +264,7 @@ void Win32Frame::stopCapture() {
 
 bool Win32Frame::onKey(bool down, WPARAM keyAndExtended) {
   const WPARAM key = keyAndExtended & 0xFFFF;
-  VstKeyCode code{};
+  KeyEvent code{};
   code.virt = virtualKey(key, (keyAndExtended & 0x10000) != 0);
   const UINT character = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_CHAR) & 0x7FFF;
   if (character > 0 && character < 128) code.character = std::tolower(static_cast<int>(character));

@@ -1,7 +1,7 @@
 #include "gui/x11/X11Frame.h"
 
 #include "gui/CFrame.h"
-#include "gui/VstKeys.h"
+#include "gui/KeyEvent.h"
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -42,30 +42,30 @@ int32_t buttonBit(unsigned int button) {
 
 unsigned char virtualKey(KeySym sym) {
   switch (sym) {
-  case XK_BackSpace: return VKEY_BACK;
+  case XK_BackSpace: return kKeyBack;
   case XK_Tab:
-  case XK_ISO_Left_Tab: return VKEY_TAB;
-  case XK_Return: return VKEY_RETURN;
-  case XK_KP_Enter: return VKEY_ENTER;
-  case XK_Escape: return VKEY_ESCAPE;
-  case XK_space: return VKEY_SPACE;
-  case XK_Home: return VKEY_HOME;
-  case XK_End: return VKEY_END;
-  case XK_Left: return VKEY_LEFT;
-  case XK_Up: return VKEY_UP;
-  case XK_Right: return VKEY_RIGHT;
-  case XK_Down: return VKEY_DOWN;
-  case XK_Page_Up: return VKEY_PAGEUP;
-  case XK_Page_Down: return VKEY_PAGEDOWN;
+  case XK_ISO_Left_Tab: return kKeyTab;
+  case XK_Return: return kKeyReturn;
+  case XK_KP_Enter: return kKeyEnter;
+  case XK_Escape: return kKeyEscape;
+  case XK_space: return kKeySpace;
+  case XK_Home: return kKeyHome;
+  case XK_End: return kKeyEnd;
+  case XK_Left: return kKeyLeft;
+  case XK_Up: return kKeyUp;
+  case XK_Right: return kKeyRight;
+  case XK_Down: return kKeyDown;
+  case XK_Page_Up: return kKeyPageUp;
+  case XK_Page_Down: return kKeyPageDown;
   default: return 0;
   }
 }
 
 unsigned char modifiersFromState(unsigned int state) {
   unsigned char modifiers = 0;
-  if (state & ShiftMask) modifiers |= MODIFIER_SHIFT;
-  if (state & Mod1Mask) modifiers |= MODIFIER_ALTERNATE;
-  if (state & ControlMask) modifiers |= MODIFIER_CONTROL;
+  if (state & ShiftMask) modifiers |= kModifierShift;
+  if (state & Mod1Mask) modifiers |= kModifierAlternate;
+  if (state & ControlMask) modifiers |= kModifierControl;
   return modifiers;
 }
 
@@ -244,8 +244,8 @@ void X11Frame::handleEvent(XEvent& event) {
     char text[8] = {};
     KeySym sym = NoSymbol;
     XLookupString(&event.xkey, text, sizeof text - 1, &sym, nullptr);
-    VstKeyCode key{static_cast<unsigned char>(text[0]), virtualKey(sym),
-                   modifiersFromState(event.xkey.state)};
+    KeyEvent key{static_cast<unsigned char>(text[0]), virtualKey(sym),
+                 modifiersFromState(event.xkey.state)};
     if (event.type == KeyPress)
       frame->onKeyDown(key);
     else

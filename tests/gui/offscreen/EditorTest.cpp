@@ -1,7 +1,7 @@
 // The panel editor on the in-memory frame: size, image loading, layout,
 // open/close life cycle and how values reach the controls.
 #include "GuiTestSupport.h"
-#include "editor/ORVEL_GUI.h"
+#include "formats/vst2/editor/AEffGUIEditor.h"
 #include "gui/platform/TestHooks.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +16,12 @@ protected:
   void SetUp() override {
     testhooks::resetBitmapLoadCounts();
     effect = std::make_unique<RecordingEffect>();
-    editor = new ORVEL_GUI(effect.get()); // owned by the effect
+    editor = new AEffGUIEditor(effect.get()); // owned by the effect
   }
   void TearDown() override { testhooks::setResourceSource({}); }
 
   std::unique_ptr<RecordingEffect> effect;
-  ORVEL_GUI* editor = nullptr;
+  AEffGUIEditor* editor = nullptr;
 };
 
 TEST_F(EditorTest, RegistersWithTheEffectAndReportsItsRectangleBeforeOpening) {
@@ -62,9 +62,9 @@ TEST_F(EditorTest, SecondOpenShowsValuesChangedWhileClosed) {
     effect->setParameter(i, values[i]);
   ASSERT_TRUE(editor->open(nullptr));
   for (int i = 0; i < guitest::kNumParams; ++i) {
-    ASSERT_NE(editor->getControl(i), nullptr);
-    EXPECT_FLOAT_EQ(editor->getControl(i)->getValue(), values[i]) << "tag " << i;
-    EXPECT_EQ(editor->getControl(i)->getTag(), i);
+    ASSERT_NE(editor->getPanel()->getControl(i), nullptr);
+    EXPECT_FLOAT_EQ(editor->getPanel()->getControl(i)->getValue(), values[i]) << "tag " << i;
+    EXPECT_EQ(editor->getPanel()->getControl(i)->getTag(), i);
   }
   editor->close();
 }
@@ -72,10 +72,10 @@ TEST_F(EditorTest, SecondOpenShowsValuesChangedWhileClosed) {
 TEST_F(EditorTest, SetParameterWhileClosedChangesNothing) {
   editor->setParameter(3, 0.7f); // before any open
   ASSERT_TRUE(editor->open(nullptr));
-  CControl* hiCut = editor->getControl(3);
+  CControl* hiCut = editor->getPanel()->getControl(3);
   EXPECT_FLOAT_EQ(hiCut->getValue(), 0.0f); // the effect still holds 0
   editor->close();
-  EXPECT_EQ(editor->getControl(3), nullptr);
+  EXPECT_EQ(editor->getPanel()->getControl(3), nullptr);
   editor->setParameter(3, 0.9f); // closed again: ignored, no crash
   editor->setParameter(-1, 0.5f);
   editor->setParameter(13, 0.5f);
@@ -86,12 +86,13 @@ TEST_F(EditorTest, SetParameterIgnoresIndicesOutsideTheTable) {
   ASSERT_TRUE(editor->open(nullptr));
   std::vector<float> before;
   for (int i = 0; i < guitest::kNumParams; ++i)
-    before.push_back(editor->getControl(i)->getValue());
+    before.push_back(editor->getPanel()->getControl(i)->getValue());
   editor->setParameter(-1, 0.33f);
   editor->setParameter(13, 0.33f);
   editor->setParameter(1000, 0.33f);
   for (int i = 0; i < guitest::kNumParams; ++i)
-    EXPECT_FLOAT_EQ(editor->getControl(i)->getValue(), before[static_cast<std::size_t>(i)]);
+    EXPECT_FLOAT_EQ(editor->getPanel()->getControl(i)->getValue(),
+                    before[static_cast<std::size_t>(i)]);
   editor->close();
 }
 
@@ -100,7 +101,7 @@ TEST_F(EditorTest, HostKnobModeRequestIsRefusedAndKnobsStayLinear) {
   EXPECT_EQ(effect->dispatcher(effSetEditKnobMode, 0, kCircularMode, nullptr, 0.0f), 0);
   AEffEditor* asHostSeesIt = editor;
   EXPECT_FALSE(asHostSeesIt->setKnobMode(kCircularMode));
-  EXPECT_EQ(editor->getKnobMode(), kLinearMode);
+  EXPECT_EQ(editor->getPanel()->getKnobMode(), kLinearMode);
   EXPECT_EQ(editor->getFrame()->getKnobMode(), kLinearMode);
   editor->close();
 }
@@ -119,7 +120,7 @@ TEST_F(EditorTest, CloseWithoutOpenDoesNothing) {
 TEST_F(EditorTest, OpeningTwiceKeepsOnePanel) {
   ASSERT_TRUE(editor->open(nullptr));
   ASSERT_TRUE(editor->open(nullptr)); // LeakSanitizer reports the first frame if it leaks
-  EXPECT_NE(editor->getControl(0), nullptr);
+  EXPECT_NE(editor->getPanel()->getControl(0), nullptr);
   EXPECT_EQ(testhooks::bitmapLoadCount("FrontPanel.bmp"), 1);
   editor->close();
   EXPECT_EQ(editor->getFrame(), nullptr);
@@ -141,11 +142,11 @@ TEST_F(EditorTest, LayoutMatchesThePanelTable) {
   const float defaults[guitest::kNumParams] = {0.5f, 0.5f, 0.0f, 0.0f, 0.5f, 1.0f, 0.5f,
                                                0.0f, 0.0f, 0.0f, 0.5f, 0.5f, 0.5f};
   for (const guitest::ControlLayout& c : guitest::panelLayout()) {
-    CControl* control = editor->getControl(c.tag);
+    CControl* control = editor->getPanel()->getControl(c.tag);
     ASSERT_NE(control, nullptr);
     EXPECT_EQ(control->getViewSize(), CRect(c.left, c.top, c.left + c.width, c.top + c.height))
         << "tag " << c.tag;
-    EXPECT_EQ(control->getListener(), static_cast<CControlListener*>(editor));
+    EXPECT_EQ(control->getListener(), static_cast<CControlListener*>(editor->getPanel()));
     EXPECT_FLOAT_EQ(control->getMin(), 0.0f);
     EXPECT_FLOAT_EQ(control->getMax(), 1.0f);
     EXPECT_FLOAT_EQ(control->getDefaultValue(), defaults[c.tag]) << "tag " << c.tag;
@@ -157,11 +158,11 @@ TEST_F(EditorTest, LayoutMatchesThePanelTable) {
       EXPECT_NE(dynamic_cast<COnOffButton*>(control), nullptr) << "tag " << c.tag;
     }
   }
-  EXPECT_EQ(editor->getControl(12)->getMouseableArea(), CRect(31, 101, 49, 122));
-  EXPECT_EQ(editor->getControl(11)->getMouseableArea(), CRect(781, 43, 798, 62));
-  EXPECT_EQ(editor->getControl(10)->getMouseableArea(), CRect(828, 43, 845, 62));
+  EXPECT_EQ(editor->getPanel()->getControl(12)->getMouseableArea(), CRect(31, 101, 49, 122));
+  EXPECT_EQ(editor->getPanel()->getControl(11)->getMouseableArea(), CRect(781, 43, 798, 62));
+  EXPECT_EQ(editor->getPanel()->getControl(10)->getMouseableArea(), CRect(828, 43, 845, 62));
 
-  CTextLabel* label = editor->getCornerLabel();
+  CTextLabel* label = editor->getPanel()->getCornerLabel();
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->getViewSize(), CRect(850, 4, 880, 19));
   EXPECT_STREQ(label->getText(), "");
@@ -196,11 +197,11 @@ TEST_F(EditorTest, MissingImagesGiveEmptyBitmapsAndOpenStillSucceeds) {
   EXPECT_EQ(frame->getBackground()->getHeight(), 0);
   EXPECT_TRUE(frame->getViewSize().isEmpty());
   // Switches take their size from their missing images; knobs from the one present.
-  EXPECT_TRUE(editor->getControl(12)->getViewSize().isEmpty());
-  EXPECT_TRUE(editor->getControl(11)->getViewSize().isEmpty());
-  EXPECT_EQ(editor->getControl(0)->getViewSize(), CRect(75, 85, 127, 137));
+  EXPECT_TRUE(editor->getPanel()->getControl(12)->getViewSize().isEmpty());
+  EXPECT_TRUE(editor->getPanel()->getControl(11)->getViewSize().isEmpty());
+  EXPECT_EQ(editor->getPanel()->getControl(0)->getViewSize(), CRect(75, 85, 127, 137));
   // A knob whose own strip is missing keeps the common size but has nothing to draw.
-  auto* loFreq = dynamic_cast<CAnimKnob*>(editor->getControl(9));
+  auto* loFreq = dynamic_cast<CAnimKnob*>(editor->getPanel()->getControl(9));
   ASSERT_NE(loFreq, nullptr);
   EXPECT_DOUBLE_EQ(loFreq->getHeightOfOneImage(), 0.0);
   EXPECT_EQ(loFreq->getViewSize().getWidth(), 0);
@@ -214,9 +215,9 @@ TEST_F(EditorTest, MissingImagesGiveEmptyBitmapsAndOpenStillSucceeds) {
 
 TEST_F(EditorTest, ValueChangedAutomatesTheControlsTagAndValue) {
   ASSERT_TRUE(editor->open(nullptr));
-  CControl* lowFreq = editor->getControl(9);
+  CControl* lowFreq = editor->getPanel()->getControl(9);
   lowFreq->setValue(0.43f);
-  editor->valueChanged(lowFreq);
+  editor->getPanel()->valueChanged(lowFreq);
   EXPECT_FLOAT_EQ(effect->getParameter(9), 0.43f);
   EXPECT_EQ(effect->calls(), (std::vector<guitest::HostCall>{guitest::automate(9, 0.43f)}));
   editor->close();
@@ -226,8 +227,8 @@ TEST_F(EditorTest, HostValuesAreLimitedForDisplayOnly) {
   ASSERT_TRUE(editor->open(nullptr));
   effect->setParameter(0, 1.7f);
   effect->setParameter(1, -0.2f);
-  EXPECT_FLOAT_EQ(editor->getControl(0)->getValue(), 1.0f);
-  EXPECT_FLOAT_EQ(editor->getControl(1)->getValue(), 0.0f);
+  EXPECT_FLOAT_EQ(editor->getPanel()->getControl(0)->getValue(), 1.0f);
+  EXPECT_FLOAT_EQ(editor->getPanel()->getControl(1)->getValue(), 0.0f);
   EXPECT_FLOAT_EQ(effect->getParameter(0), 1.7f);
   EXPECT_TRUE(effect->calls().empty()); // host changes are not echoed as edits
   editor->close();

@@ -1,7 +1,8 @@
 // User gestures on the panel, sent to the in-memory frame as synthetic events:
 // what the effect receives and which host notifications follow, in order.
 #include "GuiTestSupport.h"
-#include "editor/ORVEL_GUI.h"
+#include "formats/vst2/editor/AEffGUIEditor.h"
+#include "formats/vst2/editor/VstKeys.h"
 #include "gui/platform/TestHooks.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ constexpr CPoint kModeLever(40, 111);
 class GestureTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    editor = new ORVEL_GUI(&effect);
+    editor = new AEffGUIEditor(&effect);
     ASSERT_TRUE(editor->open(nullptr));
     editor->idle();
     effect.clearCalls();
@@ -37,7 +38,7 @@ protected:
   void TearDown() override { editor->close(); }
 
   CFrame* frame() { return editor->getFrame(); }
-  float value(int tag) { return editor->getControl(tag)->getValue(); }
+  float value(int tag) { return editor->getPanel()->getControl(tag)->getValue(); }
 
   CMouseEventResult press(CPoint where, int32_t buttons = kLButton) {
     return frame()->onMouseDown(where, CButtonState(buttons));
@@ -54,7 +55,7 @@ protected:
   }
 
   RecordingEffect effect;
-  ORVEL_GUI* editor = nullptr;
+  AEffGUIEditor* editor = nullptr;
 };
 
 CPoint offset(CPoint p, double dx, double dy) { return CPoint(p.x + dx, p.y + dy); }
@@ -177,7 +178,7 @@ TEST_F(GestureTest, SlowLowFrequencyDragSendsIntermediateValues) {
   release(offset(kLoFreqCentre, 0, -86));
   EXPECT_NEAR(effect.getParameter(9), 0.43f, 1e-5);
   EXPECT_EQ(effect.calls().size(), 88u); // begin, 86 values, end
-  auto* knob = dynamic_cast<CAnimKnob*>(editor->getControl(9));
+  auto* knob = dynamic_cast<CAnimKnob*>(editor->getPanel()->getControl(9));
   ASSERT_NE(knob, nullptr);
   EXPECT_EQ(knob->subImageIndex(knob->getValue()), 2); // floor(6 * 0.43)
 }
@@ -215,7 +216,7 @@ TEST_F(GestureTest, ReturnTogglesTheFocusedSwitch) {
   EXPECT_FALSE(key(VKEY_RETURN)); // nothing has the focus yet
   EXPECT_TRUE(key(VKEY_TAB));     // Mode, the first control
   EXPECT_TRUE(key(VKEY_TAB));     // Equalizer
-  EXPECT_EQ(frame()->getFocusView(), editor->getControl(11));
+  EXPECT_EQ(frame()->getFocusView(), editor->getPanel()->getControl(11));
   EXPECT_FALSE(key(VKEY_RETURN, MODIFIER_SHIFT)); // only plain Return
   EXPECT_TRUE(effect.calls().empty());
   EXPECT_TRUE(key(VKEY_RETURN));
@@ -262,20 +263,20 @@ TEST(IdlePacing, DoIdleStuffRunsAtMostEvery100Milliseconds) {
   });
   {
     RecordingEffect effect;
-    auto* editor = new ORVEL_GUI(&effect); // first due time: 1000
+    auto* editor = new AEffGUIEditor(&effect); // first due time: 1000
     ASSERT_TRUE(editor->open(nullptr));
-    editor->doIdleStuff(); // due: runs, next due 1100
+    editor->getPanel()->doIdleStuff(); // due: runs, next due 1100
     EXPECT_EQ(effect.masterIdleCount(), 1);
     EXPECT_EQ(slept, 0);
     now = 1010;
-    editor->doIdleStuff(); // 90 ms early: waits 4 ms and returns
+    editor->getPanel()->doIdleStuff(); // 90 ms early: waits 4 ms and returns
     EXPECT_EQ(effect.masterIdleCount(), 1);
     EXPECT_EQ(slept, 4);
     now = 1060;
-    editor->doIdleStuff(); // within 50 ms of the due time after the wait: runs
+    editor->getPanel()->doIdleStuff(); // within 50 ms of the due time after the wait: runs
     EXPECT_EQ(effect.masterIdleCount(), 2);
     now = 2000;
-    editor->doIdleStuff();
+    editor->getPanel()->doIdleStuff();
     EXPECT_EQ(effect.masterIdleCount(), 3);
     editor->close();
   }

@@ -1,7 +1,7 @@
 // What the panel draws: every control shows the sub-image its value selects,
 // blended over the front panel, and redraws wait for the next idle.
 #include "GuiTestSupport.h"
-#include "editor/ORVEL_GUI.h"
+#include "formats/vst2/editor/AEffGUIEditor.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -31,7 +31,7 @@ Images& images() {
 
 PixelImage drawPanel(const std::array<float, guitest::kNumParams>& values) {
   RecordingEffect effect(values);
-  auto* editor = new ORVEL_GUI(&effect);
+  auto* editor = new AEffGUIEditor(&effect);
   editor->open(nullptr);
   editor->idle();
   PixelImage image = snapshot::capture(*editor->getFrame());
@@ -97,7 +97,7 @@ TEST(PanelSnapshot, StepBoundariesAndSwitchThreshold) {
 
 TEST(PanelSnapshot, HostChangesAppearAtTheNextIdleOnly) {
   RecordingEffect effect;
-  auto* editor = new ORVEL_GUI(&effect);
+  auto* editor = new AEffGUIEditor(&effect);
   ASSERT_TRUE(editor->open(nullptr));
   editor->idle();
   const PixelImage before = snapshot::capture(*editor->getFrame());

@@ -3,7 +3,7 @@
 // tsan preset) this must report nothing; in any build the panel must show the
 // latest values after the next idle.
 #include "GuiTestSupport.h"
-#include "editor/ORVEL_GUI.h"
+#include "formats/vst2/editor/AEffGUIEditor.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 
 TEST(EditorThreads, AudioThreadSetParameterWhileTheUserInterfaceDraws) {
   guitest::RecordingEffect effect;
-  auto* editor = new ORVEL_GUI(&effect);
+  auto* editor = new AEffGUIEditor(&effect);
   ASSERT_TRUE(editor->open(nullptr));
 
   std::atomic<bool> stop{false};
@@ -56,7 +56,7 @@ TEST(EditorThreads, AudioThreadSetParameterWhileTheUserInterfaceDraws) {
   const PixelImage background = guitest::panelImage("FrontPanel.bmp");
   for (const guitest::ControlLayout& c : guitest::panelLayout()) {
     const float v = last[static_cast<std::size_t>(c.tag)];
-    EXPECT_FLOAT_EQ(editor->getControl(c.tag)->getValue(), v);
+    EXPECT_FLOAT_EQ(editor->getPanel()->getControl(c.tag)->getValue(), v);
     const guitest::Match match =
         guitest::bestSubImage(drawn, background, guitest::panelImage(c.image), c);
     EXPECT_EQ(match.subImage, guitest::expectedSubImage(c, v)) << "tag " << c.tag;

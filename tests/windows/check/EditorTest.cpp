@@ -4,10 +4,11 @@
 // Linux in-memory snapshot of the same state.
 #include "EditorScript.h"
 #include "check/WineSession.h"
-#include "editor/ORVEL_GUI.h"
 #include "formats/vst2/VST_ORVEL.h"
+#include "formats/vst2/editor/AEffGUIEditor.h"
+#include "formats/vst2/editor/VstKeys.h"
 #include "gui/CFrame.h"
-#include "gui/VstKeys.h"
+#include "gui/KeyEvent.h"
 #include "gui/offscreen/Snapshot.h"
 
 #include <algorithm>
@@ -132,7 +133,9 @@ private:
     return opcode == audioMasterVersion ? kVstVersion : 1;
   }
 
-  VSTGUI::CFrame* frame() const { return static_cast<ORVEL_GUI*>(effect->getEditor())->getFrame(); }
+  VSTGUI::CFrame* frame() const {
+    return static_cast<AEffGUIEditor*>(effect->getEditor())->getFrame();
+  }
   void idle() { aeffect->dispatcher(aeffect, effEditIdle, 0, 0, nullptr, 0.0f); }
   RgbImage snapshot() const { return fromSnapshot(VSTGUI::snapshot::capture(*frame())); }
 
@@ -141,9 +144,9 @@ private:
     VSTGUI::CPoint where(action.x, action.y);
     const int32_t modifiers =
         (action.modifiers & editorscript::kWithControl) ? VSTGUI::kControl : 0;
-    const unsigned char virt =
-        action.key == editorscript::kTab ? VSTGUI::VKEY_TAB : VSTGUI::VKEY_RETURN;
-    VstKeyCode key{action.key == editorscript::kTab ? '\t' : '\r', virt, 0};
+    const bool tab = action.key == editorscript::kTab;
+    const unsigned char virt = tab ? VKEY_TAB : VKEY_RETURN; // as the host sends it
+    VSTGUI::KeyEvent key{tab ? '\t' : '\r', tab ? VSTGUI::kKeyTab : VSTGUI::kKeyReturn, 0};
     switch (action.step) {
     case Step::Press: frame()->onMouseDown(where, VSTGUI::kLButton | modifiers); break;
     case Step::Move: frame()->onMouseMoved(where, VSTGUI::kLButton | modifiers); break;

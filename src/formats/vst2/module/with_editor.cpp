@@ -1,6 +1,6 @@
 // Builds with the panel: the editor registers itself with the effect, which
 // then reports having one.
-#include "editor/ORVEL_GUI.h"
 #include "formats/vst2/EditorFactory.h"
+#include "formats/vst2/editor/AEffGUIEditor.h"
 
-AEffEditor* createEditor(AudioEffectX* effect) { return new ORVEL_GUI(effect); }
+AEffEditor* createEditor(AudioEffectX* effect) { return new AEffGUIEditor(effect); }

@@ -1,10 +1,8 @@
-// Key codes as the VST 2.4 host hands them to the editor (VstKeyCode.virt and
+// Key codes as a VST 2.4 host hands them to the editor (VstKeyCode.virt and
 // VstKeyCode.modifier).
 #pragma once
 
 #include "formats/vst2/vst2abi.h"
-
-namespace VSTGUI {
 
 enum VstVirtualKey : unsigned char {
   VKEY_BACK = 1,
@@ -34,5 +32,3 @@ enum VstModifierKey : unsigned char {
   MODIFIER_COMMAND = 1 << 2,
   MODIFIER_CONTROL = 1 << 3,
 };
-
-} // namespace VSTGUI
