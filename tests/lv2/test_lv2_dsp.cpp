@@ -1,6 +1,7 @@
 // The LV2 plug-in's audio against the VST 2.4 module's: the same core behind both, so every
 // parameter value must sound the same in both formats, bad values included; and a hostile host
 // must not crash it.
+#include "FuzzSettings.h"
 #include "lv2/Lv2TestHost.h"
 #include "module/ModuleFixture.h"
 
@@ -155,17 +156,12 @@ TEST(Lv2Audio, ActivationStartsFromACleanState) {
   }
 }
 
-std::uint64_t fromEnvironment(const char* name, std::uint64_t fallback) {
-  const char* text = std::getenv(name);
-  return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
-}
-
 // A hostile host: random rates, port connections (null, unknown indices, any order), control
 // values (NaN, infinities, huge), runs of any size the buffers allow, activation in any order.
 // OMBRINE_FUZZ_CALLS and OMBRINE_FUZZ_SEED set the length and the seed.
 TEST(Lv2Fuzz, RandomCallsNeverCrash) {
-  const std::uint64_t calls = fromEnvironment("OMBRINE_FUZZ_CALLS", 20000);
-  const std::uint64_t seed = fromEnvironment("OMBRINE_FUZZ_SEED", 1);
+  const std::uint64_t calls = fuzz::calls(20000);
+  const std::uint64_t seed = fuzz::seed(1);
   std::mt19937_64 rng(seed);
   const LV2_Descriptor* d = lv2test::descriptor();
   ASSERT_NE(d, nullptr);

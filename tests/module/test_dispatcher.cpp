@@ -1,8 +1,9 @@
 // The module as a host sees it: descriptor, dispatcher answers, entry point.
+#include "FuzzSettings.h"
+#include "module/ModuleFixture.h"
+
 #include <cstring>
 #include <random>
-
-#include "module/ModuleFixture.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ bool moduleHasEditor() { return OMBRINE_HAS_EDITOR != 0; }
 
 TEST_F(ModuleTest, DescriptorFields) {
   const AEffect* e = plugin->aeffect();
-  EXPECT_EQ(e->magic, 0x56737450);  // 'VstP'
+  EXPECT_EQ(e->magic, 0x56737450); // 'VstP'
   EXPECT_EQ(e->numInputs, 2);
   EXPECT_EQ(e->numOutputs, 2);
   EXPECT_EQ(e->numParams, 13);
@@ -26,7 +27,8 @@ TEST_F(ModuleTest, DescriptorFields) {
   EXPECT_FLOAT_EQ(e->ioRatio, 1.0f);
   EXPECT_EQ(e->resvd1, 0);
   EXPECT_EQ(e->resvd2, 0);
-  for (char c : e->future) EXPECT_EQ(c, 0);
+  for (char c : e->future)
+    EXPECT_EQ(c, 0);
   EXPECT_NE(e->object, nullptr);
   EXPECT_NE(e->processReplacing, nullptr);
   EXPECT_NE(e->processDoubleReplacing, nullptr);
@@ -49,7 +51,7 @@ TEST(ModuleEntry, HostWithoutVersionGetsNothing) {
   vsthost::Plugin plugin(builtModule(), options);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_FALSE(plugin.valid());
-  EXPECT_EQ(out, "");  // no parameter object was created
+  EXPECT_EQ(out, ""); // no parameter object was created
   ASSERT_EQ(plugin.calls().size(), 1u);
   EXPECT_EQ(plugin.calls()[0].opcode, audioMasterVersion);
 }
@@ -227,8 +229,8 @@ TEST_F(ModuleTest, EditorOpcodesFollowTheEditorsPresence) {
 
 TEST_F(ModuleTest, TextOpcodesToleratesNullBuffers) {
   for (VstInt32 op : {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay,
-                      effGetParamName, effGetEffectName, effGetVendorString,
-                      effGetProductString, effString2Parameter, effCanDo, effGetChunk}) {
+                      effGetParamName, effGetEffectName, effGetVendorString, effGetProductString,
+                      effString2Parameter, effCanDo, effGetChunk}) {
     EXPECT_EQ(plugin->dispatch(op, 0, 0, nullptr), 0) << "opcode " << op;
   }
 }
@@ -272,14 +274,22 @@ TEST(ModuleLoad, TraceLinesAtLoad) {
 
 // Thousands of random calls through the dispatcher and the parameter
 // trampolines, with generous buffers for every opcode that writes through ptr.
+// OMBRINE_FUZZ_CALLS and OMBRINE_FUZZ_SEED set the length and the seed.
 TEST(ModuleFuzz, RandomCallsDoNotCrash) {
   vsthost::Plugin plugin(builtModule());
   ASSERT_TRUE(plugin.valid());
-  std::mt19937 rng(12345);
+  std::mt19937 rng(static_cast<std::uint32_t>(fuzz::seed(12345)));
+  const std::uint64_t calls = fuzz::calls(20000);
   std::uniform_int_distribution<int> opcodeDist(-5, 90);
   std::uniform_int_distribution<int> indexDist(-20, 40);
   std::uniform_int_distribution<int> kind(0, 9);
-  const float specials[] = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, 1e30f, -1e30f,
+  const float specials[] = {0.0f,
+                            1.0f,
+                            -1.0f,
+                            0.5f,
+                            2.0f,
+                            1e30f,
+                            -1e30f,
                             std::numeric_limits<float>::quiet_NaN(),
                             std::numeric_limits<float>::infinity(),
                             -std::numeric_limits<float>::infinity(),
@@ -293,7 +303,7 @@ TEST(ModuleFuzz, RandomCallsDoNotCrash) {
   std::vector<float> blockStorage(4 * 64);
   float* in[2] = {blockStorage.data(), blockStorage.data() + 64};
   float* out[2] = {blockStorage.data() + 128, blockStorage.data() + 192};
-  for (int i = 0; i < 20000; ++i) {
+  for (std::uint64_t i = 0; i < calls; ++i) {
     const int op = opcodeDist(rng);
     // effClose ends the instance, effEditOpen needs a real parent window.
     if (op == effClose || op == effEditOpen) continue;
@@ -314,7 +324,8 @@ TEST(ModuleFuzz, RandomCallsDoNotCrash) {
     plugin.setParameter(indexDist(rng), randomFloat());
     plugin.getParameter(indexDist(rng));
     if (i % 50 == 0) {
-      for (auto& s : blockStorage) s = randomFloat() * 1e-3f;
+      for (auto& s : blockStorage)
+        s = randomFloat() * 1e-3f;
       plugin.process(in, out, 64);
     }
   }

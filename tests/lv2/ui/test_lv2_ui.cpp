@@ -1,6 +1,7 @@
 // The LV2 UI binary loaded as a host loads it, on a parent window of the tests' own Xvfb: it
 // draws what the VST editor draws, reports gestures as port writes in port units bracketed by
 // touch, follows port events, ignores bad ones, and leaves nothing behind when closed.
+#include "FuzzSettings.h"
 #include "XvfbServer.h"
 #include "core/Parameters.h"
 #include "formats/lv2/Lv2Ports.h"
@@ -9,12 +10,15 @@
 #include <X11/Xlib.h>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <lv2/ui/ui.h>
 #include <memory>
+#include <random>
 #include <thread>
 
 namespace {
@@ -280,6 +284,40 @@ TEST(Lv2Ui, RefusesAnotherPluginOrNoParentWindow) {
   EXPECT_EQ(d->instantiate(d, lv2ports::kPluginUri, "", write, nullptr, &widget, none), nullptr);
   UiHost host;
   EXPECT_EQ(d->instantiate(d, "urn:another:plugin", "", write, nullptr, &widget, none), nullptr);
+}
+
+// A confused host's port events: any port, size, format and value, null buffers, idles in
+// between. OMBRINE_FUZZ_CALLS and OMBRINE_FUZZ_SEED set the length and the seed.
+TEST(Lv2UiFuzz, RandomPortEventsNeverCrashOrWriteBack) {
+  UiHost host;
+  ASSERT_TRUE(host.open());
+  std::mt19937_64 rng(fuzz::seed(1));
+  const std::uint64_t calls = fuzz::calls(20000);
+  const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            1e30f,
+                            -1e30f,
+                            0.0f,
+                            1.0f,
+                            6.0f,
+                            20.0f};
+  alignas(8) unsigned char buffer[16];
+  const LV2UI_Descriptor* d = uiDescriptor();
+  for (std::uint64_t i = 0; i < calls; ++i) {
+    const uint32_t port =
+        rng() % 2 ? static_cast<uint32_t>(rng() % 20) : static_cast<uint32_t>(rng());
+    const uint32_t size = rng() % 4 ? sizeof(float) : static_cast<uint32_t>(rng() % 17);
+    const uint32_t format = rng() % 4 ? 0u : static_cast<uint32_t>(rng());
+    const float value = rng() % 2 ? specials[rng() % std::size(specials)]
+                                  : std::uniform_real_distribution<float>(-50, 50)(rng);
+    std::memcpy(buffer, &value, sizeof value);
+    d->port_event(host.handle, port, size, format, rng() % 16 ? buffer : nullptr);
+    if (i % 64 == 0) host.idle();
+  }
+  host.idle();
+  EXPECT_TRUE(host.writes.empty());
+  EXPECT_EQ(host.window.childCount(), 1);
 }
 
 } // namespace
