@@ -2,7 +2,7 @@
 PRESET ?= release
 BUILD := build/$(PRESET)
 
-.PHONY: all deps configure build test demo bench asan tsan win64 clean
+.PHONY: all deps configure build test demo bench asan tsan win64 install clean
 
 all: build
 
@@ -34,6 +34,17 @@ tsan:
 win64: deps
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64
+
+# Both Linux formats into the per-user folders hosts scan: the VST 2.4 module into ~/.vst and the
+# LV2 bundle into ~/.lv2 (VST_DIR=... LV2_DIR=... to choose others).
+VST_DIR ?= $(HOME)/.vst
+LV2_DIR ?= $(HOME)/.lv2
+install: build
+	@mkdir -p "$(VST_DIR)" "$(LV2_DIR)"
+	@install -m 755 $(BUILD)/Ombrine.so "$(VST_DIR)/Ombrine.so"
+	@rm -rf "$(LV2_DIR)/Ombrine.lv2.new" && cp -R $(BUILD)/Ombrine.lv2 "$(LV2_DIR)/Ombrine.lv2.new"
+	@rm -rf "$(LV2_DIR)/Ombrine.lv2" && mv "$(LV2_DIR)/Ombrine.lv2.new" "$(LV2_DIR)/Ombrine.lv2"
+	@echo "Installed $(VST_DIR)/Ombrine.so and $(LV2_DIR)/Ombrine.lv2"
 
 clean:
 	rm -rf build
