@@ -2,9 +2,11 @@
 // ports, and files rendered through it by lilv's own tool equal to the VST module's renders.
 #include "core/Parameters.h"
 #include "formats/lv2/Lv2Ports.h"
+#include "presets/FactoryPresets.h"
 #include "render/AudioFile.h"
 #include "render/RenderTestSupport.h"
 
+#include <map>
 #include <regex>
 
 namespace {
@@ -36,8 +38,8 @@ public:
 };
 
 TEST(Lv2Bundle, TurtleValidates) {
-  const Output o =
-      run("lv2_validate " OMBRINE_LV2_BUNDLE "/manifest.ttl " OMBRINE_LV2_BUNDLE "/ombrine.ttl");
+  const Output o = run("lv2_validate " OMBRINE_LV2_BUNDLE "/manifest.ttl " OMBRINE_LV2_BUNDLE
+                       "/ombrine.ttl " OMBRINE_LV2_BUNDLE "/presets.ttl");
   EXPECT_EQ(o.exitCode, 0) << o.text;
   EXPECT_NE(o.text.find("Found 0 errors"), std::string::npos) << o.text;
 }
@@ -110,6 +112,47 @@ TEST(Lv2Bundle, Lv2applyRendersAsTheVstModule) {
       EXPECT_LE(rendertest::maxDifference(a.samples, b.samples), 1e-6)
           << rate << " Hz, " << s.vst.size() << " values set";
     }
+  }
+}
+
+// Hosts list every factory preset by name, and each carries the table's values in port units.
+TEST(Lv2Bundle, FactoryPresetsCarryTheTablesValues) {
+  BundlePath path;
+  const Output info = run(path.env() + " lv2info " + lv2ports::kPluginUri);
+  for (const FactoryPreset& p : presets::kFactory)
+    EXPECT_NE(info.text.find("         " + std::string(p.name) + "\n"), std::string::npos)
+        << p.name;
+
+  // The presets as triples: preset -> port nodes, node -> symbol and value, preset -> label.
+  const Output triples = run("sordi " OMBRINE_LV2_BUNDLE "/presets.ttl");
+  ASSERT_EQ(triples.exitCode, 0) << triples.text;
+  std::map<std::string, std::string> labelOf, symbolOf, valueOf;
+  std::multimap<std::string, std::string> portsOf;
+  const std::regex triple(R"re((\S+) <([^>]+)> (.+) \.)re");
+  for (std::sregex_iterator m(triples.text.begin(), triples.text.end(), triple), end; m != end;
+       ++m) {
+    const std::string subject = (*m)[1], predicate = (*m)[2], object = (*m)[3];
+    // A literal's text: between its quotes, before any datatype.
+    const std::string text =
+        object.front() == '"' ? object.substr(1, object.find('"', 1) - 1) : object;
+    if (predicate.ends_with("#label")) labelOf[subject] = text;
+    if (predicate.ends_with("#port")) portsOf.emplace(subject, object);
+    if (predicate.ends_with("#symbol")) symbolOf[subject] = text;
+    if (predicate.ends_with("#value")) valueOf[subject] = text;
+  }
+  ASSERT_EQ(labelOf.size(), std::size(presets::kFactory));
+  for (const FactoryPreset& p : presets::kFactory) {
+    const auto preset = std::find_if(labelOf.begin(), labelOf.end(),
+                                     [&](const auto& l) { return l.second == p.name; });
+    ASSERT_NE(preset, labelOf.end()) << p.name;
+    std::map<std::string, double> values;
+    for (auto [it, end] = portsOf.equal_range(preset->first); it != end; ++it)
+      values[symbolOf[it->second]] = std::stod(valueOf[it->second]);
+    ASSERT_EQ(values.size(), static_cast<std::size_t>(kNumParams)) << p.name;
+    for (int i = 0; i < kNumParams; ++i)
+      EXPECT_EQ(values[std::string(parameters::info(i).symbol)],
+                p.values[static_cast<std::size_t>(i)])
+          << p.name << " " << parameters::info(i).name;
   }
 }
 

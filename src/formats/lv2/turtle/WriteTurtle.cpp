@@ -1,10 +1,14 @@
-// Writes the LV2 bundle's Turtle (manifest.ttl and ombrine.ttl) from the parameter table, at
-// build time, so that port names, ranges, defaults, units and steps are never typed twice.
+// Writes the LV2 bundle's Turtle (manifest.ttl, ombrine.ttl and presets.ttl) from the parameter
+// table and the factory presets, at build time, so that port names, ranges, defaults, units, steps
+// and preset values are never typed twice.
 //
 //   ombrine-lv2-turtle DIR
 #include "core/Parameters.h"
 #include "formats/lv2/Lv2Ports.h"
+#include "presets/FactoryPresets.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -45,11 +49,26 @@ const char* unitUri(ParameterUnit unit) {
 
 const char* const kPrefixes = R"(@prefix doap: <http://usefulinc.com/ns/doap#> .
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
 @prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
 @prefix ui: <http://lv2plug.in/ns/extensions/ui#> .
 @prefix units: <http://lv2plug.in/ns/extensions/units#> .
 )";
+
+// A preset's URI: the plug-in's, with the name in lower case and dashes as fragment.
+std::string presetUri(std::string_view name) {
+  std::string slug;
+  for (char c : name) {
+    if (std::isalnum(static_cast<unsigned char>(c)))
+      slug += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    else if (!slug.empty() && slug.back() != '-')
+      slug += '-';
+  }
+  while (!slug.empty() && slug.back() == '-')
+    slug.pop_back();
+  return std::string(lv2ports::kPluginUri) + "#preset-" + slug;
+}
 
 std::string manifest() {
   std::ostringstream t;
@@ -62,6 +81,37 @@ std::string manifest() {
     << "\ta ui:X11UI ;\n"
     << "\tui:binary <" << lv2ports::kUiBinary << "> ;\n"
     << "\trdfs:seeAlso <ombrine.ttl> .\n";
+  for (const FactoryPreset& p : presets::kFactory)
+    t << "\n<" << presetUri(p.name) << ">\n"
+      << "\ta pset:Preset ;\n"
+      << "\tlv2:appliesTo <" << lv2ports::kPluginUri << "> ;\n"
+      << "\trdfs:seeAlso <presets.ttl> .\n";
+  return t.str();
+}
+
+// Each factory preset with every port's value, in port units as the table gives them (brought
+// onto the port's range and, for selectors and switches, onto a step).
+std::string presetDescriptions() {
+  std::ostringstream t;
+  t << kPrefixes;
+  for (const FactoryPreset& p : presets::kFactory) {
+    t << "\n<" << presetUri(p.name) << ">\n"
+      << "\ta pset:Preset ;\n"
+      << "\tlv2:appliesTo <" << lv2ports::kPluginUri << "> ;\n"
+      << "\trdfs:label " << quoted(p.name) << " ;\n"
+      << "\trdfs:comment " << quoted(p.description) << " ;\n"
+      << "\tlv2:port ";
+    for (int i = 0; i < kNumParams; ++i) {
+      const ParameterInfo& info = parameters::info(i);
+      const double given = p.values[static_cast<std::size_t>(i)];
+      const double value = info.stepped()
+                               ? parameters::toPortValue(i, parameters::toNormalised(i, given))
+                               : std::clamp(given, info.minimum, info.maximum);
+      t << (i ? " , " : "") << "[\n\t\tlv2:symbol " << quoted(parameters::info(i).symbol)
+        << " ;\n\t\tpset:value " << decimal(value) << "\n\t]";
+    }
+    t << " .\n";
+  }
   return t.str();
 }
 
@@ -133,6 +183,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  return write(dir + "/manifest.ttl", manifest()) && write(dir + "/ombrine.ttl", description()) ? 0
-                                                                                                : 1;
+  const bool written = write(dir + "/manifest.ttl", manifest()) &&
+                       write(dir + "/ombrine.ttl", description()) &&
+                       write(dir + "/presets.ttl", presetDescriptions());
+  return written ? 0 : 1;
 }
