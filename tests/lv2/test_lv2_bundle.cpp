@@ -44,6 +44,20 @@ TEST(Lv2Bundle, TurtleValidates) {
   EXPECT_NE(o.text.find("Found 0 errors"), std::string::npos) << o.text;
 }
 
+// The DSP binary links nothing of the panel, and each binary exports its one entry point.
+TEST(Lv2Bundle, BinariesExportOneEntryAndTheDspLinksNoGuiCode) {
+  const Output needed = run("objdump -p " OMBRINE_LV2_BUNDLE "/ombrine_dsp.so");
+  ASSERT_EQ(needed.exitCode, 0) << needed.text;
+  for (const char* library : {"libX11", "libcairo", "libxcb", "libpixman"})
+    EXPECT_EQ(needed.text.find(library), std::string::npos) << library;
+  for (const auto& [binary, entry] : {std::pair{"ombrine_dsp.so", "lv2_descriptor"},
+                                      std::pair{"ombrine_ui.so", "lv2ui_descriptor"}}) {
+    const Output symbols = run(std::string("nm -D --defined-only " OMBRINE_LV2_BUNDLE "/") +
+                               binary + " | awk '$2 ~ /[TDBRVW]/ {print $3}'");
+    EXPECT_EQ(symbols.text, std::string(entry) + "\n") << binary;
+  }
+}
+
 std::size_t count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
   for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
