@@ -2,7 +2,7 @@
 PRESET ?= release
 BUILD := build/$(PRESET)
 
-.PHONY: all deps configure build test demo bench asan tsan win64 install clean
+.PHONY: all deps configure build test demo docs bench asan tsan win64 install clean
 
 all: build
 
@@ -20,6 +20,10 @@ test: build
 
 demo: build
 	@./scripts/demo.sh $(BUILD)
+
+# The user guide's pictures (docs/images/), measured from the built module.
+docs: build
+	@./scripts/docs.sh $(BUILD)
 
 bench: build
 	@./scripts/bench.sh $(BUILD)

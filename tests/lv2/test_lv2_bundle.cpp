@@ -7,7 +7,7 @@
 #include "render/RenderTestSupport.h"
 
 #include <map>
-#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -142,17 +142,22 @@ TEST(Lv2Bundle, FactoryPresetsCarryTheTablesValues) {
   ASSERT_EQ(triples.exitCode, 0) << triples.text;
   std::map<std::string, std::string> labelOf, symbolOf, valueOf;
   std::multimap<std::string, std::string> portsOf;
-  const std::regex triple(R"re((\S+) <([^>]+)> (.+) \.)re");
-  for (std::sregex_iterator m(triples.text.begin(), triples.text.end(), triple), end; m != end;
-       ++m) {
-    const std::string subject = (*m)[1], predicate = (*m)[2], object = (*m)[3];
+  std::istringstream lines(triples.text);
+  for (std::string line; std::getline(lines, line);) {
+    // N-Triples: subject <predicate> object .
+    const auto first = line.find(' '), second = line.find(' ', first + 1);
+    if (first == std::string::npos || second == std::string::npos || !line.ends_with(" ."))
+      continue;
+    const std::string subject = line.substr(0, first);
+    const std::string predicate = line.substr(first + 1, second - first - 1);
+    const std::string object = line.substr(second + 1, line.size() - second - 3);
     // A literal's text: between its quotes, before any datatype.
     const std::string text =
         object.front() == '"' ? object.substr(1, object.find('"', 1) - 1) : object;
-    if (predicate.ends_with("#label")) labelOf[subject] = text;
-    if (predicate.ends_with("#port")) portsOf.emplace(subject, object);
-    if (predicate.ends_with("#symbol")) symbolOf[subject] = text;
-    if (predicate.ends_with("#value")) valueOf[subject] = text;
+    if (predicate.ends_with("#label>")) labelOf[subject] = text;
+    if (predicate.ends_with("#port>")) portsOf.emplace(subject, object);
+    if (predicate.ends_with("#symbol>")) symbolOf[subject] = text;
+    if (predicate.ends_with("#value>")) valueOf[subject] = text;
   }
   ASSERT_EQ(labelOf.size(), std::size(presets::kFactory));
   for (const FactoryPreset& p : presets::kFactory) {
