@@ -82,8 +82,16 @@ void strokeSeries(cairo_t* cr, const Frame& f, const std::vector<double>& x,
   cairo_stroke(cr);
 }
 
-void drawLegend(cairo_t* cr, const Frame& f, const PlotSpec& spec) {
-  if (spec.series.empty()) return;
+constexpr double kLegendPad = 8.0, kLegendSample = 26.0, kLegendGap = 8.0, kLegendRow = 19.0,
+                 kLegendInset = 10.0;
+
+struct LegendPlace {
+  double x = 0.0, y = 0.0, w = 0.0, h = 0.0;
+  std::size_t covered = 0; // curve points under the box
+};
+
+// The corner of the frame where the legend box covers the fewest curve points.
+LegendPlace placeLegend(cairo_t* cr, const Frame& f, const PlotSpec& spec) {
   cairo_set_font_size(cr, kFontSize);
   double textWidth = 0.0;
   for (const auto& s : spec.series) {
@@ -91,21 +99,15 @@ void drawLegend(cairo_t* cr, const Frame& f, const PlotSpec& spec) {
     cairo_text_extents(cr, s.label.c_str(), &e);
     textWidth = std::max(textWidth, e.x_advance);
   }
-  constexpr double kPad = 8.0, kSample = 26.0, kGap = 8.0, kRow = 19.0, kInset = 10.0;
-  const double w = kPad + kSample + kGap + textWidth + kPad;
-  const double h = kPad + kRow * static_cast<double>(spec.series.size()) + kPad - 4.0;
-
-  // The corner whose box covers the fewest curve points.
-  const std::array<std::pair<double, double>, 4> corners = {{
-      {f.left + f.width - kInset - w, f.top + kInset},
-      {f.left + kInset, f.top + kInset},
-      {f.left + f.width - kInset - w, f.top + f.height - kInset - h},
-      {f.left + kInset, f.top + f.height - kInset - h},
-  }};
-  std::size_t best = 0;
-  std::size_t fewest = std::numeric_limits<std::size_t>::max();
-  for (std::size_t c = 0; c < corners.size(); ++c) {
-    const auto [x0, y0] = corners[c];
+  const double w = kLegendPad + kLegendSample + kLegendGap + textWidth + kLegendPad;
+  const double h =
+      kLegendPad + kLegendRow * static_cast<double>(spec.series.size()) + kLegendPad - 4.0;
+  const double right = f.left + f.width - kLegendInset - w, left = f.left + kLegendInset;
+  const double top = f.top + kLegendInset, bottom = f.top + f.height - kLegendInset - h;
+  LegendPlace best;
+  best.covered = std::numeric_limits<std::size_t>::max();
+  for (const auto& [x0, y0] : {std::pair{right, top}, std::pair{left, top},
+                               std::pair{right, bottom}, std::pair{left, bottom}}) {
     std::size_t covered = 0;
     for (const auto& s : spec.series)
       for (std::size_t i = 0; i < spec.x.size() && i < s.y.size(); ++i) {
@@ -113,28 +115,31 @@ void drawLegend(cairo_t* cr, const Frame& f, const PlotSpec& spec) {
         const double px = f.px(spec.x[i]), py = f.py(s.y[i]);
         if (px >= x0 - 4 && px <= x0 + w + 4 && py >= y0 - 4 && py <= y0 + h + 4) ++covered;
       }
-    if (covered < fewest) {
-      fewest = covered;
-      best = c;
-    }
+    if (covered < best.covered) best = {x0, y0, w, h, covered};
   }
-  const auto [x0, y0] = corners[best];
-  cairo_rectangle(cr, x0, y0, w, h);
+  return best;
+}
+
+void drawLegend(cairo_t* cr, const LegendPlace& at, const PlotSpec& spec) {
+  if (spec.series.empty()) return;
+  cairo_set_font_size(cr, kFontSize);
+  cairo_rectangle(cr, at.x, at.y, at.w, at.h);
   cairo_set_source_rgba(cr, 1, 1, 1, 0.9);
   cairo_fill_preserve(cr);
   cairo_set_source_rgb(cr, 0.7, 0.7, 0.7);
   cairo_set_line_width(cr, 1.0);
   cairo_stroke(cr);
   for (std::size_t i = 0; i < spec.series.size(); ++i) {
-    const double cy = y0 + kPad + kRow * (static_cast<double>(i) + 0.5) - 2.0;
+    const double cy = at.y + kLegendPad + kLegendRow * (static_cast<double>(i) + 0.5) - 2.0;
     const Rgb& c = kPalette[i % kPalette.size()];
     cairo_set_source_rgb(cr, c.r, c.g, c.b);
     cairo_set_line_width(cr, 2.5);
-    cairo_move_to(cr, x0 + kPad, cy);
-    cairo_line_to(cr, x0 + kPad + kSample, cy);
+    cairo_move_to(cr, at.x + kLegendPad, cy);
+    cairo_line_to(cr, at.x + kLegendPad + kLegendSample, cy);
     cairo_stroke(cr);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    showText(cr, spec.series[i].label, x0 + kPad + kSample + kGap, cy, 0.0, 0.5);
+    showText(cr, spec.series[i].label, at.x + kLegendPad + kLegendSample + kLegendGap, cy, 0.0,
+             0.5);
   }
 }
 
@@ -206,16 +211,32 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
         yMin = std::min(yMin, y);
         yMax = std::max(yMax, y);
       }
-  const Axis axis = niceAxis(yMin, yMax, spec.minYSpan);
-  const Frame f{kMarginLeft,
-                kMarginTop,
-                spec.width - kMarginLeft - kMarginRight,
-                spec.height - kMarginTop - kMarginBottom,
-                spec.xMin,
-                spec.xMax,
-                axis.low,
-                axis.high,
-                spec.logX};
+  Axis axis = niceAxis(yMin, yMax, spec.minYSpan);
+  auto frameFor = [&](const Axis& a) {
+    return Frame{kMarginLeft,
+                 kMarginTop,
+                 spec.width - kMarginLeft - kMarginRight,
+                 spec.height - kMarginTop - kMarginBottom,
+                 spec.xMin,
+                 spec.xMax,
+                 a.low,
+                 a.high,
+                 spec.logX};
+  };
+  // When the legend would hide part of a curve, the range grows by a step or two at the bottom
+  // (or top) to make room for it there, as long as one is enough.
+  LegendPlace legend = placeLegend(cr, frameFor(axis), spec);
+  for (int extra = 1; extra <= 3 && legend.covered > 0; ++extra)
+    for (const Axis& a : {Axis{axis.low - extra * axis.step, axis.high, axis.step},
+                          Axis{axis.low, axis.high + extra * axis.step, axis.step}}) {
+      const LegendPlace there = placeLegend(cr, frameFor(a), spec);
+      if (there.covered == 0) {
+        axis = a;
+        legend = there;
+        break;
+      }
+    }
+  const Frame f = frameFor(axis);
 
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
@@ -285,7 +306,7 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
     showText(cr, spec.title, f.left + 0.5 * f.width, 0.5 * f.top, 0.5, 0.5);
   }
 
-  drawLegend(cr, f, spec);
+  drawLegend(cr, legend, spec);
 
   cairo_surface_flush(surface.get());
   if (cairo_status(cr) != CAIRO_STATUS_SUCCESS)
