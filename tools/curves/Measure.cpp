@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,7 @@ struct Point {
 // Output amplitude at each harmonic over the input amplitude.
 struct Reading {
   std::array<double, kMaxHarmonic> relative{};
+  bool settled = false; // two windows agreed before the limit
 };
 
 double toDb(double ratio) { return 20.0 * std::log10(ratio); }
@@ -129,7 +131,8 @@ private:
           std::abs(outputSums[static_cast<std::size_t>(k)]) / in;
     clearSums();
     ++windows;
-    if ((windows >= 2 && agrees(now, previous)) || windows >= kMaxWindows) {
+    now.settled = windows >= 2 && agrees(now, previous);
+    if (now.settled || windows >= kMaxWindows) {
       readings[index] = now;
       return true;
     }
@@ -286,6 +289,15 @@ std::vector<std::vector<Reading>> measure(const std::string& modulePath,
     t.join();
   for (const auto& f : failures)
     if (f) std::rethrow_exception(f);
+  for (std::size_t s = 0; s < settings.size(); ++s) {
+    const auto unsettled = std::count_if(readings[s].begin(), readings[s].end(),
+                                         [](const Reading& r) { return !r.settled; });
+    if (unsettled > 0)
+      std::fprintf(stderr,
+                   "ombrine-curves: warning: %s: %zu point%s still moving after %d windows\n",
+                   settings[s].text.c_str(), static_cast<std::size_t>(unsettled),
+                   unsettled == 1 ? "" : "s", kMaxWindows);
+  }
   return readings;
 }
 

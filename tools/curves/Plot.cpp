@@ -64,6 +64,19 @@ void showText(cairo_t* cr, const std::string& text, double x, double y, double a
   cairo_show_text(cr, text.c_str());
 }
 
+// Past the palette, colours come round again dashed, then dotted.
+void setStyle(cairo_t* cr, std::size_t series, double width) {
+  const Rgb& c = kPalette[series % kPalette.size()];
+  cairo_set_source_rgb(cr, c.r, c.g, c.b);
+  cairo_set_line_width(cr, width);
+  static const double kDashes[2][2] = {{7.0, 4.0}, {1.0, 4.0}};
+  const std::size_t round = series / kPalette.size();
+  if (round == 0)
+    cairo_set_dash(cr, nullptr, 0, 0.0);
+  else
+    cairo_set_dash(cr, kDashes[(round - 1) % 2], 2, 0.0);
+}
+
 // Line segments between finite values only.
 void strokeSeries(cairo_t* cr, const Frame& f, const std::vector<double>& x,
                   const std::vector<double>& y) {
@@ -131,12 +144,11 @@ void drawLegend(cairo_t* cr, const LegendPlace& at, const PlotSpec& spec) {
   cairo_stroke(cr);
   for (std::size_t i = 0; i < spec.series.size(); ++i) {
     const double cy = at.y + kLegendPad + kLegendRow * (static_cast<double>(i) + 0.5) - 2.0;
-    const Rgb& c = kPalette[i % kPalette.size()];
-    cairo_set_source_rgb(cr, c.r, c.g, c.b);
-    cairo_set_line_width(cr, 2.5);
+    setStyle(cr, i, 2.5);
     cairo_move_to(cr, at.x + kLegendPad, cy);
     cairo_line_to(cr, at.x + kLegendPad + kLegendSample, cy);
     cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0.0);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
     showText(cr, spec.series[i].label, at.x + kLegendPad + kLegendSample + kLegendGap, cy, 0.0,
              0.5);
@@ -195,13 +207,13 @@ void setFrequencyAxis(PlotSpec& spec) {
 }
 
 void writePlot(const PlotSpec& spec, std::FILE* out) {
-  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, spec.width, spec.height),
-      cairo_surface_destroy);
-  std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(surface.get()),
-                                                             cairo_destroy);
-  cairo_t* cr = context.get();
-  cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  // Text is measured on a scratch surface: the legend decides the final width.
+  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> scratch(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1), cairo_surface_destroy);
+  std::unique_ptr<cairo_t, decltype(&cairo_destroy)> measuring(cairo_create(scratch.get()),
+                                                               cairo_destroy);
+  cairo_select_font_face(measuring.get(), "sans-serif", CAIRO_FONT_SLANT_NORMAL,
+                         CAIRO_FONT_WEIGHT_NORMAL);
 
   double yMin = std::numeric_limits<double>::infinity();
   double yMax = -yMin;
@@ -223,13 +235,13 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
                  a.high,
                  spec.logX};
   };
-  // When the legend would hide part of a curve, the range grows by a step or two at the bottom
-  // (or top) to make room for it there, as long as one is enough.
-  LegendPlace legend = placeLegend(cr, frameFor(axis), spec);
+  // When the legend would hide part of a curve, the range grows by a step or more at the bottom
+  // (or top) to make room for it there; failing that, it goes beside the plot.
+  LegendPlace legend = placeLegend(measuring.get(), frameFor(axis), spec);
   for (int extra = 1; extra <= 3 && legend.covered > 0; ++extra)
     for (const Axis& a : {Axis{axis.low - extra * axis.step, axis.high, axis.step},
                           Axis{axis.low, axis.high + extra * axis.step, axis.step}}) {
-      const LegendPlace there = placeLegend(cr, frameFor(a), spec);
+      const LegendPlace there = placeLegend(measuring.get(), frameFor(a), spec);
       if (there.covered == 0) {
         axis = a;
         legend = there;
@@ -237,6 +249,19 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
       }
     }
   const Frame f = frameFor(axis);
+  int width = spec.width;
+  if (legend.covered > 0) {
+    legend.x = f.left + f.width + kLegendInset + 4.0;
+    legend.y = f.top;
+    width = static_cast<int>(std::ceil(legend.x + legend.w + kMarginRight));
+  }
+
+  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, spec.height), cairo_surface_destroy);
+  std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(surface.get()),
+                                                             cairo_destroy);
+  cairo_t* cr = context.get();
+  cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
 
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
@@ -272,10 +297,8 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
   cairo_clip(cr);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-  cairo_set_line_width(cr, 2.0);
   for (std::size_t i = 0; i < spec.series.size(); ++i) {
-    const Rgb& c = kPalette[i % kPalette.size()];
-    cairo_set_source_rgb(cr, c.r, c.g, c.b);
+    setStyle(cr, i, 2.0);
     strokeSeries(cr, f, spec.x, spec.series[i].y);
   }
   cairo_restore(cr);
