@@ -50,6 +50,9 @@ echo "Tube buffer"
 plot tube-gain "Equalizer=Off" "Equalizer=Off,Tube Buffer=Off" "Init" "Tube Buffer=Off"
 echo "  $out/tube-harmonics.png"
 "$curves" --harmonics --csv "$out/tube-harmonics.csv" "$module" "$out/tube-harmonics.png" Init
+echo "  $out/tube-harmonics-driven.png"
+"$curves" --harmonics --csv "$out/tube-harmonics-driven.csv" "$module" \
+  "$out/tube-harmonics-driven.png" "Input level=18,Output level=-18"
 
 echo "Factory presets"
 plot presets-drums "preset:Low-End Lift" "preset:Kick Thump and Click" "preset:Snare Body and Crack" \
