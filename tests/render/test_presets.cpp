@@ -201,13 +201,13 @@ TEST(RenderPresets, BrokenPresetFilesAreRefusedAndLeaveNoOutput) {
        "another plug-in (id 'Abcd'"},
       {"twelve values",
        [&](auto& b) {
-         b.resize(b.size() - 4);
+         b.erase(b.end() - 4, b.end());
          setInt(b, 4, static_cast<std::uint32_t>(b.size() - 8));
          setInt(b, 24, 12);
        },
        "holds 12 parameter values"},
-      {"truncated body", [](auto& b) { b.resize(b.size() - 3); }, "truncated"},
-      {"truncated header", [](auto& b) { b.resize(40); }, "truncated"},
+      {"truncated body", [](auto& b) { b.erase(b.end() - 3, b.end()); }, "truncated"},
+      {"truncated header", [](auto& b) { b.erase(b.begin() + 40, b.end()); }, "truncated"},
       {"bytes after the values", [](auto& b) { b.push_back(0); }, "unexpected bytes"},
       {"size field", [&](auto& b) { setInt(b, 4, 4000); }, "size of 4000"},
       {"format version", [&](auto& b) { setInt(b, 12, 2); }, "format version 2"},

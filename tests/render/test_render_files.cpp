@@ -244,6 +244,11 @@ TEST(RenderFiles, FailuresExitNonZeroAndLeaveNoOutputBehind) {
       {"bad block size", {"--block", "0", "$MODULE", "$IN", "$OUT"}, 2, "block size"},
       {"too few arguments", {"$MODULE", "$IN"}, 2, "expected <module> <input> <output>"},
       {"unknown option", {"--colour", "$MODULE", "$IN", "$OUT"}, 2, "unknown option"},
+      {"batch over its own input", {"--out-dir", "$DIR", "$MODULE", "$IN"}, 1, "input itself"},
+      {"batch inputs of one name",
+       {"--out-dir", "$DIR/new", "$MODULE", "$IN", "$DIR/sub/in.wav"},
+       1,
+       "would both be written as"},
   };
   for (bool earlierOutput : {false, true}) {
     for (const Case& c : cases) {

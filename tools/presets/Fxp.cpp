@@ -160,8 +160,12 @@ void writeFile(const std::string& path, const Program& program, const Identity& 
   const int fd = mkstemp(temporary.data());
   if (fd < 0) throw FxpError("cannot write to " + directoryOf(path) + ": " + std::strerror(errno));
   // mkstemp makes the file private; a preset gets the usual permissions (else 0600 still works).
-  const mode_t mask = umask(0);
-  umask(mask);
+  // The mask can only be read by setting it: read once, not while other threads make files.
+  static const mode_t mask = [] {
+    const mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
   (void)fchmod(fd, 0666 & ~mask);
   int error = 0;
   if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))

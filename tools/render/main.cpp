@@ -356,6 +356,9 @@ int run(const Options& o) {
   if (!batch && files.size() != 2 && !(files.empty() && !o.savePreset.empty()))
     return usageError("expected <module> <input> <output>");
 
+  // Inputs that would overwrite each other's results are refused before anything is written.
+  const auto jobs = batch ? render::batchJobs(files, o.outDir) : std::vector<render::BatchJob>{};
+
   auto session = std::make_unique<render::HostSession>(modulePath, o.verbose);
   const auto table = render::ParameterTable::probe(session->plugin());
   render::RenderSettings settings;
@@ -385,7 +388,6 @@ int run(const Options& o) {
     std::error_code error;
     std::filesystem::create_directories(o.outDir, error);
     if (error) throw render::RenderError("cannot make " + o.outDir + ": " + error.message());
-    const auto jobs = render::batchJobs(files, o.outDir);
     const int workers =
         o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     BatchDisplay display(jobs, o.quiet);
