@@ -39,16 +39,18 @@ win64: deps
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64
 
-# Both Linux formats into the per-user folders hosts scan: the VST 2.4 module into ~/.vst and the
-# LV2 bundle into ~/.lv2 (VST_DIR=... LV2_DIR=... to choose others).
+# Both Linux formats into the per-user folders hosts scan: the VST 2.4 module into ~/.vst with its
+# factory presets beside it in "Ombrine Presets", and the LV2 bundle into ~/.lv2
+# (VST_DIR=... LV2_DIR=... to choose others).
 VST_DIR ?= $(HOME)/.vst
 LV2_DIR ?= $(HOME)/.lv2
 install: build
-	@mkdir -p "$(VST_DIR)" "$(LV2_DIR)"
+	@mkdir -p "$(VST_DIR)/Ombrine Presets" "$(LV2_DIR)"
 	@install -m 755 $(BUILD)/Ombrine.so "$(VST_DIR)/Ombrine.so"
+	@install -m 644 $(BUILD)/presets/*.fxp "$(VST_DIR)/Ombrine Presets/"
 	@rm -rf "$(LV2_DIR)/Ombrine.lv2.new" && cp -R $(BUILD)/Ombrine.lv2 "$(LV2_DIR)/Ombrine.lv2.new"
 	@rm -rf "$(LV2_DIR)/Ombrine.lv2" && mv "$(LV2_DIR)/Ombrine.lv2.new" "$(LV2_DIR)/Ombrine.lv2"
-	@echo "Installed $(VST_DIR)/Ombrine.so and $(LV2_DIR)/Ombrine.lv2"
+	@echo "Installed $(VST_DIR)/Ombrine.so, its presets in $(VST_DIR)/Ombrine Presets and $(LV2_DIR)/Ombrine.lv2"
 
 clean:
 	rm -rf build

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <signal.h>
 #include <thread>
 
@@ -113,28 +114,80 @@ TEST(RenderFiles, RampMovesTheParameterLinearlyFromFirstBlockToLast) {
   const std::size_t blocks = (static_cast<std::size_t>(in.frames()) + block - 1) / block;
   for (std::size_t k = 1; k + 1 < blocks; k += 9) {
     const double expected = -18.0 * static_cast<double>(k) / static_cast<double>(blocks - 1);
-    const double gain = render::rmsLevel(channel(out.samples, 2, 0, k * block, block)) -
+    const double gain = render::rmsLevel(channel(out.samples, out.channels, 0, k * block, block)) -
                         render::rmsLevel(channel(in.samples, 1, 0, k * block, block));
     EXPECT_NEAR(gain, expected, 0.25) << "block " << k;
   }
 }
 
-TEST(RenderFiles, MonoInputFeedsBothInputsAndGivesStereo) {
+TEST(RenderFiles, MonoInputGivesTheFirstOutputUnlessStereoIsAsked) {
   ScratchDir dir;
   const auto in = testSignal(1, 44100, 0.3, SF_FORMAT_WAV | SF_FORMAT_PCM_16, {220.0}, 0.3);
   writeAudio(dir.file("mono.wav"), in);
-  const auto run = runTool(toolArgs(dir.file("mono.wav"), dir.file("out.wav"), {}));
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.err.find("mono input fed both inputs"), std::string::npos) << run.err;
-  const auto out = render::readAudio(dir.file("out.wav"));
-  EXPECT_EQ(out.channels, 2);
-  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-  EXPECT_EQ(out.sampleRate, 44100);
-  ASSERT_EQ(out.frames(), in.frames());
-  EXPECT_EQ(channel(out.samples, 2, 0), channel(out.samples, 2, 1));
   // The file holds 16-bit samples: the same within one step of 16 bits.
-  const auto readBack = render::readAudio(dir.file("mono.wav"));
-  EXPECT_LE(maxDifference(out.samples, driveDirectly<float>(readBack, {}, 512)), 1.01 / 32768.0);
+  const auto direct = driveDirectly<float>(render::readAudio(dir.file("mono.wav")), {}, 512);
+  for (bool stereo : {false, true}) {
+    SCOPED_TRACE(stereo ? "--stereo-out" : "default");
+    auto args = toolArgs(dir.file("mono.wav"), dir.file("out.wav"), {});
+    if (stereo) args.insert(args.begin(), "--stereo-out");
+    const auto run = runTool(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("mono input fed both inputs") != std::string::npos, stereo) << run.err;
+    const auto out = render::readAudio(dir.file("out.wav"));
+    EXPECT_EQ(out.channels, stereo ? 2 : 1);
+    EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(out.sampleRate, 44100);
+    ASSERT_EQ(out.frames(), in.frames());
+    const auto left = channel(out.samples, out.channels, 0);
+    EXPECT_EQ(left, channel(out.samples, out.channels, out.channels - 1));
+    EXPECT_LE(maxDifference(left, channel(direct, 2, 0)), 1.01 / 32768.0);
+  }
+}
+
+// Five files in one call, one of them no audio file: four results, each as a render of its
+// own would give, one clear error, and a failing exit status.
+TEST(RenderFiles, BatchRendersEveryReadableFileAndReportsTheOther) {
+  struct Case {
+    const char* name;
+    int channels, rate;
+  };
+  const Case cases[] = {{"one.wav", 2, 44100},
+                        {"two.wav", 1, 48000},
+                        {"broken.wav", 0, 0},
+                        {"three.wav", 2, 96000},
+                        {"four.wav", 1, 22050}};
+  ScratchDir dir;
+  std::vector<std::string> args = {"--out-dir", dir.file("out"), OMBRINE_MODULE_PATH};
+  for (const Case& c : cases) {
+    if (c.channels)
+      writeAudio(dir.file(c.name), testSignal(c.channels, c.rate, 0.3, kWavFloat, {70.0, 5000.0}));
+    else
+      writeText(dir.file(c.name), "not audio\n");
+    args.push_back(dir.file(c.name));
+  }
+  const std::vector<std::string> setting = {"Lo Boost=0.7", "Lo Freq=45", "Hi Boost=0.4"};
+  args.insert(args.end(), setting.begin(), setting.end());
+  const auto run = runTool(args);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("failed: " + dir.file("broken.wav") + ": cannot read"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("1 of 5 files failed"), std::string::npos) << run.err;
+
+  std::set<std::string> written;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("out")))
+    written.insert(entry.path().filename().string());
+  EXPECT_EQ(written, (std::set<std::string>{"one.wav", "two.wav", "three.wav", "four.wav"}));
+  for (const Case& c : cases) {
+    if (!c.channels) continue;
+    SCOPED_TRACE(c.name);
+    EXPECT_NE(run.err.find("wrote " + dir.file("out") + "/" + c.name), std::string::npos);
+    const auto in = render::readAudio(dir.file(c.name));
+    const auto out = render::readAudio(dir.file("out") + "/" + c.name);
+    EXPECT_EQ(out.channels, c.channels);
+    EXPECT_EQ(out.sampleRate, c.rate);
+    const auto direct = driveDirectly<float>(in, resolve(setting), 512);
+    EXPECT_LE(maxDifference(out.samples, c.channels == 2 ? direct : channel(direct, 2, 0)), 1e-7);
+  }
 }
 
 TEST(RenderFiles, OutputKeepsTheInputFormatUnlessTheNameAsksForAnother) {
@@ -167,7 +220,7 @@ TEST(RenderFiles, OutputKeepsTheInputFormatUnlessTheNameAsksForAnother) {
     const auto out = render::readAudio(dir.file(c.out));
     EXPECT_EQ(out.format, c.expected);
     EXPECT_EQ(out.sampleRate, c.rate);
-    EXPECT_EQ(out.channels, 2);
+    EXPECT_EQ(out.channels, c.channels);
     EXPECT_EQ(out.frames(), static_cast<sf_count_t>(0.1 * c.rate));
   }
 }
@@ -191,6 +244,11 @@ TEST(RenderFiles, FailuresExitNonZeroAndLeaveNoOutputBehind) {
       {"bad block size", {"--block", "0", "$MODULE", "$IN", "$OUT"}, 2, "block size"},
       {"too few arguments", {"$MODULE", "$IN"}, 2, "expected <module> <input> <output>"},
       {"unknown option", {"--colour", "$MODULE", "$IN", "$OUT"}, 2, "unknown option"},
+      {"batch over its own input", {"--out-dir", "$DIR", "$MODULE", "$IN"}, 1, "input itself"},
+      {"batch inputs of one name",
+       {"--out-dir", "$DIR/new", "$MODULE", "$IN", "$DIR/sub/in.wav"},
+       1,
+       "would both be written as"},
   };
   for (bool earlierOutput : {false, true}) {
     for (const Case& c : cases) {

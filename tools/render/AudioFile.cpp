@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,14 +52,25 @@ SF_FORMAT_INFO formatInfo(int format, int command) {
   return info;
 }
 
+// libsndfile keeps the reason an open failed in one place for the whole process; batch workers
+// open files at the same time, so each open and the reading of its reason take turns.
+SNDFILE* openFile(const std::string& path, int mode, SF_INFO* info, std::string* why) {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  SNDFILE* file = sf_open(path.c_str(), mode, info);
+  if (!file) *why = sf_strerror(nullptr);
+  return file;
+}
+
 } // namespace
 
 AudioReader::AudioReader(const std::string& p) : path(p) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) throw RenderError("input file not found: " + path);
   if (S_ISDIR(st.st_mode)) throw RenderError("input is a directory, not an audio file: " + path);
-  file = sf_open(path.c_str(), SFM_READ, &info);
-  if (!file) throw RenderError("cannot read " + path + ": " + sf_strerror(nullptr));
+  std::string why;
+  file = openFile(path, SFM_READ, &info, &why);
+  if (!file) throw RenderError("cannot read " + path + ": " + why);
   if (info.channels < 1 || info.samplerate < 1) {
     sf_close(file);
     file = nullptr;
@@ -84,9 +96,13 @@ AudioWriter::AudioWriter(const std::string& p, int format, int channels, int sam
   if (fd < 0)
     throw RenderError("cannot write to " + directoryOf(path) + ": " + std::strerror(errno));
   temporary = pattern;
-  // mkstemp makes the file private; the result gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
+  // mkstemp makes the file private; the result gets the usual permissions. The mask can only be
+  // read by setting it, so it is read once: batch workers write files at the same time.
+  static const mode_t mask = [] {
+    const mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
   const bool opened = fchmod(fd, 0666 & ~mask) == 0; // else it stays 0600: still usable
   (void)opened;
   close(fd);
@@ -95,9 +111,9 @@ AudioWriter::AudioWriter(const std::string& p, int format, int channels, int sam
   info.format = format;
   info.channels = channels;
   info.samplerate = sampleRate;
-  file = sf_open(temporary.c_str(), SFM_WRITE, &info);
+  std::string why;
+  file = openFile(temporary, SFM_WRITE, &info, &why);
   if (!file) {
-    const std::string why = sf_strerror(nullptr);
     std::remove(temporary.c_str());
     throw RenderError("cannot write " + path + ": " + why);
   }

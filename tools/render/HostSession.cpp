@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <unistd.h>
 
 namespace render {
@@ -19,6 +20,13 @@ const vsthost::Module* loadModule(const std::string& path, std::string* error) {
   auto module = vsthost::Module::load(path, error);
   if (!module) return nullptr;
   return loaded->emplace(path, std::move(module)).first->second.get();
+}
+
+// Loading, creating and closing take turns: the module map is shared, and the standard output
+// redirection around them is the whole process's, so two batch workers must not interleave it.
+std::mutex& lifecycleMutex() {
+  static std::mutex mutex;
+  return mutex;
 }
 
 } // namespace
@@ -43,6 +51,7 @@ RedirectStdout::~RedirectStdout() {
 
 HostSession::HostSession(const std::string& modulePath, bool traces) : showTraces(traces) {
   if (access(modulePath.c_str(), F_OK) != 0) throw RenderError("module not found: " + modulePath);
+  std::lock_guard lock(lifecycleMutex());
   std::string error;
   RedirectStdout quiet(showTraces);
   // dlopen searches the library path for a bare file name; the user means this directory.
@@ -65,6 +74,7 @@ HostSession::HostSession(const std::string& modulePath, bool traces) : showTrace
 
 HostSession::~HostSession() {
   if (!effect) return;
+  std::lock_guard lock(lifecycleMutex());
   RedirectStdout quiet(showTraces);
   stop();
   effect->close();

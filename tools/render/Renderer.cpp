@@ -10,8 +10,8 @@ namespace {
 // Returns the frames rendered.
 template <typename Sample>
 sf_count_t renderBlocks(HostSession& session, AudioReader& reader, AudioWriter& writer,
-                        const RenderSettings& settings, const ProgressFunction& progress,
-                        const std::atomic<bool>* cancel) {
+                        const RenderSettings& settings, int written,
+                        const ProgressFunction& progress, const std::atomic<bool>* cancel) {
   vsthost::Plugin& plugin = session.plugin();
   const int fileChannels = reader.channels();
   const int inputs = session.descriptor().numInputs;
@@ -19,7 +19,7 @@ sf_count_t renderBlocks(HostSession& session, AudioReader& reader, AudioWriter& 
   const auto block = static_cast<std::size_t>(settings.blockSize);
 
   std::vector<Sample> fileFrames(block * static_cast<std::size_t>(fileChannels));
-  std::vector<Sample> outFrames(block * static_cast<std::size_t>(outputs));
+  std::vector<Sample> outFrames(block * static_cast<std::size_t>(written));
   std::vector<std::vector<Sample>> in(static_cast<std::size_t>(inputs), std::vector<Sample>(block));
   std::vector<std::vector<Sample>> out(static_cast<std::size_t>(outputs),
                                        std::vector<Sample>(block));
@@ -58,10 +58,11 @@ sf_count_t renderBlocks(HostSession& session, AudioReader& reader, AudioWriter& 
     else
       plugin.process(inPointers.data(), outPointers.data(), static_cast<VstInt32>(n));
 
-    for (int c = 0; c < outputs; ++c) {
+    // The first `written` outputs go to the file.
+    for (int c = 0; c < written; ++c) {
       const Sample* src = out[static_cast<std::size_t>(c)].data();
       for (std::size_t i = 0; i < frames; ++i)
-        outFrames[i * static_cast<std::size_t>(outputs) + static_cast<std::size_t>(c)] = src[i];
+        outFrames[i * static_cast<std::size_t>(written) + static_cast<std::size_t>(c)] = src[i];
     }
     writer.write(outFrames.data(), n);
     done += n;
@@ -89,11 +90,13 @@ RenderResult renderFile(HostSession& session, const std::string& input, const st
 
   RenderResult result;
   result.inputChannels = reader.channels();
-  result.outputChannels = effect.numOutputs;
+  // With a mono file both inputs carry the same signal, so the first output is the result;
+  // a stereo file is asked for on purpose.
+  result.outputChannels = reader.channels() == 1 && !settings.stereoOut ? 1 : effect.numOutputs;
   result.sampleRate = reader.sampleRate();
   result.inputFormat = reader.format();
   result.outputFormat =
-      outputFormat(reader.format(), output, effect.numOutputs, reader.sampleRate());
+      outputFormat(reader.format(), output, result.outputChannels, reader.sampleRate());
 
   AudioWriter writer(output, result.outputFormat, result.outputChannels, result.sampleRate);
 
@@ -105,8 +108,10 @@ RenderResult renderFile(HostSession& session, const std::string& input, const st
   session.start(reader.sampleRate(), settings.blockSize);
 
   result.frames = settings.doublePrecision
-                      ? renderBlocks<double>(session, reader, writer, settings, progress, cancel)
-                      : renderBlocks<float>(session, reader, writer, settings, progress, cancel);
+                      ? renderBlocks<double>(session, reader, writer, settings,
+                                             result.outputChannels, progress, cancel)
+                      : renderBlocks<float>(session, reader, writer, settings,
+                                            result.outputChannels, progress, cancel);
   session.stop();
   writer.commit();
   return result;
