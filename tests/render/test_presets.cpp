@@ -93,9 +93,10 @@ TEST(FactoryPresetFiles, LayoutIsTheRegularProgramForm) {
   EXPECT_EQ(text(28, preset.name.size() + 1), std::string(preset.name) + '\0');
   EXPECT_EQ(text(28 + preset.name.size(), 28 - preset.name.size()),
             std::string(28 - preset.name.size(), '\0'));
-  // Big-endian IEEE floats: Output level -2 dB is 16/36 normalised.
+  // Big-endian IEEE floats, normalised: a level of L dB is (L + 18) / 36.
   const std::uint32_t outputLevel = static_cast<std::uint32_t>(integer(56 + 4));
-  EXPECT_EQ(std::bit_cast<float>(outputLevel), static_cast<float>(16.0 / 36.0));
+  EXPECT_EQ(std::bit_cast<float>(outputLevel),
+            static_cast<float>((preset.values[kOutputLevel] + 18.0) / 36.0));
 }
 
 TEST(RenderPresets, PresetByNameRendersAsTheSameValuesGivenOneByOne) {
