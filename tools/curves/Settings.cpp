@@ -1,6 +1,8 @@
 #include "curves/Settings.h"
 
+#include "common/Text.h"
 #include "core/Parameters.h"
+#include "presets/FactoryFiles.h"
 #include "presets/FactoryPresets.h"
 #include "render/HostSession.h"
 
@@ -8,26 +10,8 @@
 
 namespace curves {
 
-namespace {
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-    s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-    s.remove_suffix(1);
-  return s;
-}
-
-bool sameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-} // namespace
+using text::sameText;
+using text::trim;
 
 std::string presetNames() {
   std::string names;
@@ -50,11 +34,10 @@ Setting parseSetting(const render::ParameterTable& table, std::string_view text)
   constexpr std::string_view kPrefix = "preset:";
   if (body.size() >= kPrefix.size() && sameText(body.substr(0, kPrefix.size()), kPrefix)) {
     const std::string_view name = trim(body.substr(kPrefix.size()));
-    for (const auto& preset : presets::kFactory) {
-      if (!sameText(preset.name, name)) continue;
+    if (const FactoryPreset* preset = presets::findFactory(name)) {
       for (int i = 0; i < kNumParams; ++i)
         setting.values[static_cast<std::size_t>(i)] = static_cast<float>(
-            parameters::toNormalised(i, preset.values[static_cast<std::size_t>(i)]));
+            parameters::toNormalised(i, preset->values[static_cast<std::size_t>(i)]));
       return setting;
     }
     throw render::RenderError("no factory preset \"" + std::string(name) +

@@ -1,5 +1,6 @@
 #include "presets/FactoryFiles.h"
 
+#include "common/Text.h"
 #include "core/Parameters.h"
 
 #include <cctype>
@@ -16,16 +17,8 @@ fxp::Program program(const FactoryPreset& preset) {
 }
 
 const FactoryPreset* findFactory(std::string_view name) {
-  auto same = [](std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-      if (std::tolower(static_cast<unsigned char>(a[i])) !=
-          std::tolower(static_cast<unsigned char>(b[i])))
-        return false;
-    return true;
-  };
   for (const FactoryPreset& preset : kFactory)
-    if (same(preset.name, name)) return &preset;
+    if (text::sameText(preset.name, name)) return &preset;
   return nullptr;
 }
 

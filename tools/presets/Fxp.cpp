@@ -1,5 +1,7 @@
 #include "presets/Fxp.h"
 
+#include "common/Text.h"
+
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -35,17 +37,6 @@ std::string describeMagic(std::int32_t magic) {
   if (magic == fourCC('F', 'x', 'B', 'k') || magic == fourCC('F', 'B', 'C', 'h'))
     return "it is a bank of programs (.fxb), not a single preset";
   return "its preset type is " + idText(magic) + ", not " + idText(kRegularMagic);
-}
-
-std::string directoryOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -156,9 +147,10 @@ Program readFile(const std::string& path, const Identity& identity) {
 
 void writeFile(const std::string& path, const Program& program, const Identity& identity) {
   const std::vector<std::uint8_t> bytes = encode(program, identity);
-  std::string temporary = directoryOf(path) + "/." + baseName(path) + ".partial-XXXXXX";
+  std::string temporary = text::directoryOf(path) + "/." + text::baseName(path) + ".partial-XXXXXX";
   const int fd = mkstemp(temporary.data());
-  if (fd < 0) throw FxpError("cannot write to " + directoryOf(path) + ": " + std::strerror(errno));
+  if (fd < 0)
+    throw FxpError("cannot write to " + text::directoryOf(path) + ": " + std::strerror(errno));
   // mkstemp makes the file private; a preset gets the usual permissions (else 0600 still works).
   // The mask can only be read by setting it: read once, not while other threads make files.
   static const mode_t mask = [] {

@@ -1,5 +1,6 @@
 #include "render/AudioFile.h"
 
+#include "common/Text.h"
 #include "render/HostSession.h"
 
 #include <cctype>
@@ -24,17 +25,6 @@ std::string lowerExtension(const std::string& path) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (ext == "aif") ext = "aiff";
   return ext;
-}
-
-std::string directoryOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool fits(int format, int channels, int sampleRate) {
@@ -91,10 +81,10 @@ sf_count_t AudioReader::read(double* interleaved, sf_count_t count) {
 }
 
 AudioWriter::AudioWriter(const std::string& p, int format, int channels, int sampleRate) : path(p) {
-  std::string pattern = directoryOf(path) + "/." + baseName(path) + ".partial-XXXXXX";
+  std::string pattern = text::directoryOf(path) + "/." + text::baseName(path) + ".partial-XXXXXX";
   const int fd = mkstemp(pattern.data());
   if (fd < 0)
-    throw RenderError("cannot write to " + directoryOf(path) + ": " + std::strerror(errno));
+    throw RenderError("cannot write to " + text::directoryOf(path) + ": " + std::strerror(errno));
   temporary = pattern;
   // mkstemp makes the file private; the result gets the usual permissions. The mask can only be
   // read by setting it, so it is read once: batch workers write files at the same time.

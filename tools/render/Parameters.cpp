@@ -1,5 +1,6 @@
 #include "render/Parameters.h"
 
+#include "common/Text.h"
 #include "core/Parameters.h"
 #include "render/HostSession.h"
 
@@ -11,22 +12,10 @@
 
 namespace render {
 
+using text::lower;
+using text::trim;
+
 namespace {
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-    s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-    s.remove_suffix(1);
-  return s;
-}
-
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // Letters and digits only, lower case: "Hi Boost Freq." -> "hiboostfreq".
 std::string squeeze(std::string_view s) {
