@@ -1,6 +1,8 @@
 // No allocation while blocks are processed: the module, loaded by path, is
 // driven through the host library with global operator new/delete replaced and
 // the C allocator wrapped, and every call made while a block runs is counted.
+#include "core/Parameters.h"
+#include "formats/lv2/Lv2Ports.h"
 #include "vsthost/vsthost.h"
 
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <lv2/core/lv2.h>
 #include <memory>
 #include <new>
 #include <string>
@@ -277,6 +280,48 @@ TEST_F(Allocation, NoneWhenParametersChange) {
   });
   EXPECT_EQ(c.newCalls, 0);
   EXPECT_EQ(c.mallocCalls, 0);
+}
+
+// The LV2 plug-in's run, port values changing between runs as a host's automation does: no
+// allocation either (instantiation and activation may allocate).
+TEST(Lv2Allocation, NoneInRun) {
+  if (!OMBRINE_COUNT_ALLOCATIONS) GTEST_SKIP() << "the sanitizers replace the allocator";
+  void* library = dlopen(OMBRINE_LV2_BUNDLE "/ombrine_dsp.so", RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  using Entry = const LV2_Descriptor* (*)(uint32_t);
+  const LV2_Descriptor* d = reinterpret_cast<Entry>(dlsym(library, "lv2_descriptor"))(0);
+  LV2_Handle h = nullptr;
+  // Instantiation allocates the chains: the counters see into the plug-in.
+  EXPECT_GT(countDuring([&] { h = d->instantiate(d, 48000.0, "", nullptr); }).total(), 0);
+  ASSERT_NE(h, nullptr);
+  float controls[kNumParams];
+  for (int i = 0; i < kNumParams; ++i) {
+    controls[i] = static_cast<float>(parameters::toPortValue(i, parameters::info(i).initial));
+    d->connect_port(h, static_cast<uint32_t>(i), &controls[i]);
+  }
+  std::vector<float> audio[4];
+  for (uint32_t a = 0; a < 4; ++a) {
+    audio[a].assign(1024, 0.0f);
+    for (std::size_t i = 0; i < 1024; ++i)
+      audio[a][i] = 0.5f * std::sin(0.031f * static_cast<float>(i));
+    d->connect_port(h, lv2ports::kInputLeft + a, audio[a].data());
+  }
+  d->activate(h);
+  d->run(h, 512); // the first run hands over every value
+  const uint32_t sizes[] = {512, 1, 37, 0, 1024, 256};
+  const Counts c = countDuring([&] {
+    for (int k = 0; k < 120; ++k) {
+      controls[kHiBoost] = static_cast<float>(k % 10) / 9.0f;
+      controls[kLoFreq] = k % 2 ? 60.0f : 150.0f;
+      controls[kInputLevel] = static_cast<float>(k % 7) - 3.0f;
+      controls[kMode] = k % 30 < 15 ? 1.0f : 0.0f;
+      controls[kTubeBuffer] = k % 40 < 20 ? 1.0f : 0.0f;
+      d->run(h, sizes[static_cast<std::size_t>(k) % std::size(sizes)]);
+    }
+  });
+  d->deactivate(h);
+  d->cleanup(h);
+  EXPECT_EQ(c.total(), 0);
 }
 
 } // namespace
