@@ -206,11 +206,11 @@ private:
   double bypassHistoryCurrent = 0.0;   // amperes
   double couplingHistoryCurrent = 0.0; // amperes
 
-  // For the starting guess: the grid voltages of the last two samples, and how the two drives
-  // move per volt of grid input at the last solution (from its last Newton step's Jacobian;
-  // zero until the first solve, which so starts from the plain extrapolation).
+  // For the starting guess: the last grid voltage and its change from the one before, and how
+  // the two drives moved per volt of grid input in the last solve (at its first Newton step's
+  // Jacobian; zero until the first solve, which so starts from the plain extrapolation).
   double lastInput = 0.0;
-  double previousInput = 0.0;
+  double lastInputChange = 0.0;
   double upperDriveSensitivity = 0.0; // dw2/dx
   double lowerDriveSensitivity = 0.0; // dw1/dx, the grid's own volt not counted
 
@@ -401,13 +401,13 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   // dy/dx = -J^-1 dF/dx, times the input's change, so the straight line misses about that
   // sensitivity times the input's second difference. The right-hand side (-S1, -S1, 0, 0) of the
   // closed-form elimination below gives every node's sensitivity from the two drives' ones,
-  // q = dw2/dx and X2 q = dw1/dx, kept from the last solve's last Newton step:
+  // q = dw2/dx and X2 q = dw1/dx, kept from the last solve:
   //   dt = -kappa ga dw2, du = mu (dw1 + dt), dv = du - dw2, dr = -l dv / (l + gL).
   // The guess error drops by two to three orders of magnitude for audio and most solves end a
   // step earlier. A second difference that is huge or not finite (garbage input) leaves the
   // plain guess: it would only throw the guess far off, or make it NaN.
-  const V xn = field(&TubeStage::lastInput);
-  const V curvature = (x - xn) - (xn - field(&TubeStage::previousInput));
+  const V inputChange = x - field(&TubeStage::lastInput);
+  const V curvature = inputChange - field(&TubeStage::lastInputChange);
   const V dx = L::select(L::atMost(L::abs(curvature), kGuessInputLimit), curvature, V{});
   const V e2 = field(&TubeStage::upperDriveSensitivity) * dx;
   const V e1 = field(&TubeStage::lowerDriveSensitivity) * dx;
@@ -500,10 +500,12 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
     u = L::select(active, u + du, u);
     v = L::select(active, v + dv, v);
     r = L::select(active, r + dr, r);
-    // The sensitivity to the grid input at this step's Jacobian, for the next sample's guess.
-    const V dw2dx = -s1 * inverse;
-    upperSensitivity = L::select(active, dw2dx, upperSensitivity);
-    lowerSensitivity = L::select(active, x2 * dw2dx, lowerSensitivity);
+    // The sensitivity to the grid input for the next sample's guess, at the first step's
+    // Jacobian: the guess is close enough to the solution for that, and every lane takes it.
+    if constexpr (kFirst) {
+      upperSensitivity = -s1 * inverse;
+      lowerSensitivity = x2 * upperSensitivity;
+    }
     L::count(steps, active);
     // The step's change against the tolerance, node by node; a NaN compares false and so counts
     // as converged. (The change is the difference between the new value and the guess up to
@@ -522,7 +524,7 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   for (int k = 0; k < N; ++k) {
     TubeStage& s = *stage[k];
     s.stepCount = L::countAt(steps, k);
-    s.previousInput = s.lastInput;
+    s.lastInputChange = L::at(inputChange, k);
     s.lastInput = L::at(x, k);
     s.upperDriveSensitivity = L::at(upperSensitivity, k);
     s.lowerDriveSensitivity = L::at(lowerSensitivity, k);
