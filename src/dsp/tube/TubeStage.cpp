@@ -175,5 +175,7 @@ void TubeStage::resetToQuiescent() {
   previousOutputVoltage = kQuiescentOutput;
   bypassHistoryCurrent = 0.0;
   couplingHistoryCurrent = 0.0;
+  lastInput = lastInputChange = 0.0;
+  upperDriveSensitivity = lowerDriveSensitivity = 0.0;
   stepCount = 0;
 }

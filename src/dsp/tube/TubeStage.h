@@ -59,6 +59,9 @@ public:
 
   static constexpr int kMaxNewtonSteps = 100;
   static constexpr double kTolerance = 1e-6; // volts, per node, between two Newton iterates
+  // Largest second difference of the grid voltage (volts) that still steers the starting
+  // guess; beyond it, and for anything not finite, the guess is the plain extrapolation.
+  static constexpr double kGuessInputLimit = 16.0;
 
   // Volts, ohms, ohms, ohms, farads, farads, hertz.
   TubeStage(double supplyVoltage, double cathodeResistance, double upperCathodeResistance,
@@ -82,9 +85,10 @@ public:
   // operations overlap and share instructions. Read the outputs with getOutputVoltage().
   static void processPair(TubeStage& a, double xa, TubeStage& b, double xb);
 
-  // Returns the stage to its zero-input operating point: node voltages, their previous values
-  // and both capacitor history currents as after construction. Used to recover after
-  // non-finite input, which otherwise leaves the nodes far from any physical state for good.
+  // Returns the stage to its zero-input operating point: node voltages, their previous values,
+  // both capacitor history currents and the starting guess's history as after construction.
+  // Used to recover after non-finite input, which otherwise leaves the nodes far from any
+  // physical state for good.
   void resetToQuiescent();
 
   // Newton steps taken by the last process() call (1..100).
@@ -202,6 +206,14 @@ private:
   double bypassHistoryCurrent = 0.0;   // amperes
   double couplingHistoryCurrent = 0.0; // amperes
 
+  // For the starting guess: the last grid voltage and its change from the one before, and how
+  // the two drives moved per volt of grid input in the last solve (at its first Newton step's
+  // Jacobian; zero until the first solve, which so starts from the plain extrapolation).
+  double lastInput = 0.0;
+  double lastInputChange = 0.0;
+  double upperDriveSensitivity = 0.0; // dw2/dx
+  double lowerDriveSensitivity = 0.0; // dw1/dx, the grid's own volt not counted
+
   std::unique_ptr<CubicUnityStepInterpolator> currentTable;
   std::unique_ptr<CubicUnityStepInterpolator> slopeTable;
 
@@ -242,6 +254,7 @@ template <> struct Lanes<1> {
   static double at(V v, int) { return v; }
   static V abs(V a) { return std::fabs(a); }
   static M greater(V a, double b) { return a > b; }
+  static M atMost(V a, double b) { return a <= b; }
   static V select(M m, V a, V b) { return m ? a : b; }
   static bool any(M m) { return m; }
   static M all() { return true; }
@@ -266,6 +279,7 @@ template <> struct Lanes<2> {
     return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffll)));
   }
   static M greater(V a, double b) { return _mm_cmpgt_pd(a, _mm_set1_pd(b)); }
+  static M atMost(V a, double b) { return _mm_cmple_pd(a, _mm_set1_pd(b)); }
   static V select(M m, V a, V b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
   static bool any(M m) { return _mm_movemask_pd(m) != 0; }
   static M all() { return _mm_castsi128_pd(_mm_set1_epi64x(-1)); }
@@ -379,11 +393,31 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   const V m = field(&TubeStage::bypassCompanion);
   const V l = field(&TubeStage::couplingCompanion);
 
-  // Starting guess: linear extrapolation from the last two samples.
-  V t = 2.0 * tn - tp;
-  V u = 2.0 * un - up;
-  V v = 2.0 * vn - vp;
-  V r = 2.0 * rn - rp;
+  const V kappaGa = field(&TubeStage::kappaGa);
+  const V outputCoupling = field(&TubeStage::outputCoupling);
+
+  // Starting guess: linear extrapolation from the last two samples, plus what the grid input
+  // adds beyond a straight line. A node moves by about its sensitivity to the grid,
+  // dy/dx = -J^-1 dF/dx, times the input's change, so the straight line misses about that
+  // sensitivity times the input's second difference. The right-hand side (-S1, -S1, 0, 0) of the
+  // closed-form elimination below gives every node's sensitivity from the two drives' ones,
+  // q = dw2/dx and X2 q = dw1/dx, kept from the last solve:
+  //   dt = -kappa ga dw2, du = mu (dw1 + dt), dv = du - dw2, dr = -l dv / (l + gL).
+  // The guess error drops by two to three orders of magnitude for audio and most solves end a
+  // step earlier. A second difference that is huge or not finite (garbage input) leaves the
+  // plain guess: it would only throw the guess far off, or make it NaN.
+  const V inputChange = x - field(&TubeStage::lastInput);
+  const V curvature = inputChange - field(&TubeStage::lastInputChange);
+  const V dx = L::select(L::atMost(L::abs(curvature), kGuessInputLimit), curvature, V{});
+  const V e2 = field(&TubeStage::upperDriveSensitivity) * dx;
+  const V e1 = field(&TubeStage::lowerDriveSensitivity) * dx;
+  const V et = -kappaGa * e2;
+  const V eu = kMu * (e1 + et);
+  const V ev = eu - e2;
+  V t = (2.0 * tn - tp) + et;
+  V u = (2.0 * un - up) + eu;
+  V v = (2.0 * vn - vp) + ev;
+  V r = (2.0 * rn - rp) - outputCoupling * ev;
 
   // Both drives at the guess, w1 = u/mu + x - t and w2 = supply/mu + u - v, as biased offsets
   // into the tables (thirds of a volt), written out in the last two samples' values so that
@@ -391,8 +425,8 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   constexpr double k3 = DualTable::kSteps;
   const V earlier1 = (k3 * tp - (k3 * kInverseMu) * up) + (k3 * x + DualTable::kBias);
   const V earlier2 = (k3 * vp - k3 * up) + field(&TubeStage::upperDriveBiased);
-  V offset1 = ((2.0 * k3 * kInverseMu) * un + earlier1) - (2.0 * k3) * tn;
-  V offset2 = ((2.0 * k3) * un + earlier2) - (2.0 * k3) * vn;
+  V offset1 = (((2.0 * k3 * kInverseMu) * un + earlier1) - (2.0 * k3) * tn) + k3 * e1;
+  V offset2 = (((2.0 * k3) * un + earlier2) - (2.0 * k3) * vn) + k3 * e2;
 
   // Linear parts of the equations at the guess (currents, amperes):
   //   plate    ga (v - u)                      (F2 without I1)
@@ -413,12 +447,10 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
 
   const V plateGain = field(&TubeStage::reducedPlateGain);
   const V kappa = field(&TubeStage::inverseCathodeDiagonal);
-  const V kappaGa = field(&TubeStage::kappaGa);
   const V lambda = field(&TubeStage::reducedUpperInverse);
   const V upperDiagonal = field(&TubeStage::reducedUpperDiagonal);
   const V fromReduced = field(&TubeStage::slopeFromReduced);
   const V pivot = field(&TubeStage::outputPivotInverse);
-  const V outputCoupling = field(&TubeStage::outputCoupling);
   const V three = constant(DualTable::kSteps);
   const V one = constant(1.0);
 
@@ -426,6 +458,7 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   // values. Returns which lanes moved by more than the tolerance. The first step carries the
   // two right-hand-side terms that later steps have at zero.
   typename L::Count steps{};
+  V upperSensitivity{}, lowerSensitivity{};
   const auto step = [&](auto first, M active) {
     constexpr bool kFirst = decltype(first)::value;
     V i1, s1, i2, x2;
@@ -467,6 +500,12 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
     u = L::select(active, u + du, u);
     v = L::select(active, v + dv, v);
     r = L::select(active, r + dr, r);
+    // The sensitivity to the grid input for the next sample's guess, at the first step's
+    // Jacobian: the guess is close enough to the solution for that, and every lane takes it.
+    if constexpr (kFirst) {
+      upperSensitivity = -s1 * inverse;
+      lowerSensitivity = x2 * upperSensitivity;
+    }
     L::count(steps, active);
     // The step's change against the tolerance, node by node; a NaN compares false and so counts
     // as converged. (The change is the difference between the new value and the guess up to
@@ -485,6 +524,10 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   for (int k = 0; k < N; ++k) {
     TubeStage& s = *stage[k];
     s.stepCount = L::countAt(steps, k);
+    s.lastInputChange = L::at(inputChange, k);
+    s.lastInput = L::at(x, k);
+    s.upperDriveSensitivity = L::at(upperSensitivity, k);
+    s.lowerDriveSensitivity = L::at(lowerSensitivity, k);
     s.bypassHistoryCurrent = L::at(bypassHistory, k);
     s.couplingHistoryCurrent = L::at(couplingHistory, k);
     s.previousLowerCathodeVoltage = L::at(tn, k);

@@ -8,10 +8,12 @@
 
 // A plain transcription of the tube stage for cross-checking the optimised solver: its own
 // tables from the triode law, the residuals and the Jacobian written out entry by entry, and a
-// generic Gaussian elimination with partial pivoting instead of the closed form.
+// generic Gaussian elimination with partial pivoting instead of the closed form. Its Newton
+// loop starts from the plain linear extrapolation of the last two samples.
 class ReferenceTube {
 public:
-  explicit ReferenceTube(double rate) : sampleRate(rate) {
+  // `stopAt`: the largest change of any node (volts) that ends the Newton loop.
+  explicit ReferenceTube(double rate, double stopAt = 1e-6) : tolerance(stopAt), sampleRate(rate) {
     {
       double* x = new double[128];
       double* y = new double[128];
@@ -77,7 +79,7 @@ public:
       if (steps == 100) break;
       bool moved = false;
       for (int i = 0; i < 4; ++i) {
-        if (std::fabs(next[i] - guess[i]) > 1e-6) {
+        if (std::fabs(next[i] - guess[i]) > tolerance) {
           moved = true;
           break;
         }
@@ -119,6 +121,7 @@ public:
   }
 
   static constexpr double inverseMu = 0.0300625300625301;
+  double tolerance;
   double sampleRate;
   double supplyVoltage = 250.0;
   double cathodeResistance = 470.0;

@@ -164,7 +164,7 @@ TEST(TubeStage, LargeSineClipsAsymmetrically) {
 // the same state.
 TEST(TubeStage, RateChangeKeepsTheNodeVoltages) {
   TubeStage s = makeStage(88200.0);
-  ReferenceTube ref(88200.0);
+  ReferenceTube ref(88200.0, 1e-11);
   const auto in = testsignals::pinkNoise(4000, 2.0, 11);
   for (double x : in) {
     s.process(x);
@@ -179,69 +179,81 @@ TEST(TubeStage, RateChangeKeepsTheNodeVoltages) {
   EXPECT_EQ(s.getUpperCathodeVoltage(), nodes[2]);
   EXPECT_EQ(s.getOutputVoltage(), nodes[3]);
   ref.sampleRate = 96000.0;
+  double peak = 0.0, worst = 0.0;
   for (int i = 0; i < 2000; ++i) {
     const double x = 2.0 * std::sin(0.01 * i);
-    ASSERT_NEAR(s.process(x), ref.process(x), 1e-9) << i;
+    const double exact = ref.process(x);
+    peak = std::max(peak, std::fabs(exact));
+    worst = std::max(worst, std::fabs(s.process(x) - exact));
   }
+  EXPECT_LE(worst, 1e-9 * peak) << "peak " << peak;
 }
 
-// The optimised solver against the plain transcription over a few seconds of varied signals.
-TEST(TubeStage, MatchesTheReferenceSolver) {
+// The optimised solver against the plain transcription solved far tighter than the stopping
+// rule asks (to 1e-11 V), over varied signals at the oversampled rates of 44.1 to 192 kHz. The
+// stopping rule leaves every solve a little short of the exact solution and the capacitors sum
+// what is left, so the distance grows with the rate for any starting guess: the plain
+// transcription with the same rule stays within 4e-10 of peak, the stage within 2e-9, and the
+// point of its starting guess is to need clearly fewer Newton steps for it.
+TEST(TubeStage, MatchesATightlySolvedReference) {
   struct Signal {
     const char* name;
     std::vector<double> samples;
   };
   const size_t second = static_cast<size_t>(kRate);
   std::vector<Signal> signals;
-  signals.push_back({"silence", std::vector<double>(second / 4, 0.0)});
-  signals.push_back({"sine 0.01 V 1 kHz", testsignals::sine(second / 2, 0.01, 1000.0, kRate)});
-  signals.push_back({"sine 1 V 100 Hz", testsignals::sine(second / 2, 1.0, 100.0, kRate)});
-  signals.push_back({"sine 5 V 3 kHz", testsignals::sine(second / 2, 5.0, 3000.0, kRate)});
-  signals.push_back({"sine 12 V 40 Hz", testsignals::sine(second / 2, 12.0, 40.0, kRate)});
-  signals.push_back({"pink noise 0.5 V", testsignals::pinkNoise(second / 2, 0.5, 1)});
-  signals.push_back({"pink noise 4 V", testsignals::pinkNoise(second / 2, 4.0, 2)});
+  signals.push_back({"silence", std::vector<double>(second / 8, 0.0)});
+  signals.push_back({"sine 0.01 V 1 kHz", testsignals::sine(second / 4, 0.01, 1000.0, kRate)});
+  signals.push_back({"sine 1 V 100 Hz", testsignals::sine(second / 4, 1.0, 100.0, kRate)});
+  signals.push_back({"sine 5 V 3 kHz", testsignals::sine(second / 4, 5.0, 3000.0, kRate)});
+  signals.push_back({"sine 12 V 40 Hz", testsignals::sine(second / 4, 12.0, 40.0, kRate)});
+  signals.push_back({"pink noise 0.5 V", testsignals::pinkNoise(second / 4, 0.5, 1)});
+  signals.push_back({"pink noise 4 V", testsignals::pinkNoise(second / 4, 4.0, 2)});
   {
     testsignals::Noise n(3);
-    std::vector<double> white(second / 2);
+    std::vector<double> white(second / 4);
     for (double& x : white)
       x = 3.0 * n.next();
     signals.push_back({"white noise 3 V", white});
   }
   {
-    std::vector<double> steps(second / 4);
+    std::vector<double> steps(second / 8);
     for (size_t i = 0; i < steps.size(); ++i)
       steps[i] = ((i / 2000) % 2) ? 8.0 : -8.0;
     signals.push_back({"square 8 V", steps});
   }
 
-  TubeStage s = makeStage();
-  ReferenceTube ref(kRate);
-  double worst = 0.0;
-  long stepsFast = 0, stepsRef = 0, samples = 0;
-  for (const Signal& sig : signals) {
-    double worstHere = 0.0;
-    for (double x : sig.samples) {
-      const double a = s.process(x);
-      const double b = ref.process(x);
-      worstHere = std::max(worstHere, std::fabs(a - b));
-      stepsFast += s.lastStepCount();
-      stepsRef += ref.steps;
-      ++samples;
+  for (double rate : {88200.0, 96000.0, 192000.0, 384000.0}) {
+    TubeStage s = makeStage(rate);
+    ReferenceTube plain(rate);
+    ReferenceTube tight(rate, 1e-11);
+    long stepsStage = 0, stepsPlain = 0, samples = 0;
+    double worstStage = 0.0, worstPlain = 0.0; // of peak
+    for (const Signal& sig : signals) {
+      double peak = 0.0, stageDistance = 0.0, plainDistance = 0.0;
+      for (double x : sig.samples) {
+        const double exact = tight.process(x);
+        peak = std::max(peak, std::fabs(exact));
+        stageDistance = std::max(stageDistance, std::fabs(s.process(x) - exact));
+        plainDistance = std::max(plainDistance, std::fabs(plain.process(x) - exact));
+        stepsStage += s.lastStepCount();
+        stepsPlain += plain.steps;
+        ++samples;
+      }
+      // Silence stays within rounding of zero, as at rest.
+      EXPECT_LE(stageDistance, 2e-9 * peak + 1e-11) << rate << " Hz, " << sig.name;
+      if (peak > 0.1) {
+        worstStage = std::max(worstStage, stageDistance / peak);
+        worstPlain = std::max(worstPlain, plainDistance / peak);
+      }
     }
-    EXPECT_LE(worstHere, 1e-9) << sig.name;
-    worst = std::max(worst, worstHere);
+    const double meanStage = static_cast<double>(stepsStage) / samples;
+    const double meanPlain = static_cast<double>(stepsPlain) / samples;
+    EXPECT_LT(meanStage, 0.85 * meanPlain) << rate << " Hz";
+    std::printf("%6.0f Hz: mean Newton steps %.3f, plain guess %.3f; distance to the tight "
+                "solution %.2g of peak, plain guess %.2g\n",
+                rate, meanStage, meanPlain, worstStage, worstPlain);
   }
-  EXPECT_LE(std::fabs(s.getLowerCathodeVoltage() - ref.node[0]), 1e-9);
-  EXPECT_LE(std::fabs(s.getLowerPlateVoltage() - ref.node[1]), 1e-9);
-  EXPECT_LE(std::fabs(s.getUpperCathodeVoltage() - ref.node[2]), 1e-9);
-  // Same stopping rule: the step counts agree (a rare tie at the tolerance may differ by one).
-  EXPECT_NEAR(static_cast<double>(stepsFast) / samples, static_cast<double>(stepsRef) / samples,
-              1e-4);
-  RecordProperty("worst_difference_volts", std::to_string(worst));
-  std::printf("largest difference to the reference: %.3g V over %ld samples; "
-              "mean Newton steps %.3f (reference %.3f)\n",
-              worst, samples, static_cast<double>(stepsFast) / samples,
-              static_cast<double>(stepsRef) / samples);
 }
 
 // Two stages solved side by side give exactly what two separate calls give, also when their
