@@ -132,12 +132,20 @@ void ChannelPairProcessor::processBlock(const Sample* inL, const Sample* inR, Sa
   const bool stereo = processMode.load(std::memory_order_relaxed) == kModeStereo;
   if (stereo && Chains::fits(left, right)) {
     // Both channels side by side through the whole chain, their states held in the lanes for
-    // the block: the same bits as the frame-by-frame loop below, in fewer instructions.
+    // the block: the same bits as the frame-by-frame loop below, in fewer instructions. Each
+    // frame's filtering is done one frame ahead of its tube solves, so that it runs while the
+    // previous frame's solves wait on their own latency. Frame i + 1's inputs are read before
+    // frame i's outputs are written: in-place buffers still work.
     Chains chains(left, right);
+    const auto input = [&](std::int32_t i) {
+      return Lanes{static_cast<double>(inL[i]), static_cast<double>(inR[i])} *
+             inputGain.load(std::memory_order_relaxed);
+    };
+    Chains::Prepared next = chains.prepare(input(0));
     for (std::int32_t i = 0; i < n; ++i) {
-      const double gIn = inputGain.load(std::memory_order_relaxed);
-      const Lanes x = Lanes{static_cast<double>(inL[i]), static_cast<double>(inR[i])} * gIn;
-      const Lanes y = chains.process(x) * outputGain.load(std::memory_order_relaxed);
+      const Chains::Prepared current = next;
+      if (i + 1 < n) next = chains.prepare(input(i + 1));
+      const Lanes y = chains.finish(current) * outputGain.load(std::memory_order_relaxed);
       outL[i] = static_cast<Sample>(y[0]);
       outR[i] = static_cast<Sample>(y[1]);
     }

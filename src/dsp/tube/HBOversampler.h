@@ -115,11 +115,26 @@ public:
     PairLanes(const PairLanes&) = delete;
     PairLanes& operator=(const PairLanes&) = delete;
 
-    [[gnu::always_inline]] V process(V x) {
+    [[gnu::always_inline]] V process(V x) { return finish(prepare(x)); }
+
+    // process() in two halves, the interpolation and everything of the processor's that does
+    // not wait for its tube stages, then the rest: a caller that prepares the next sample
+    // before it finishes this one lets the processor overlap that work with the tube solves,
+    // which it cannot see past otherwise. Each half must see the samples in order.
+    struct Prepared {
+      V early, late;
+    };
+
+    [[gnu::always_inline]] Prepared prepare(V x) {
       V early, late;
       up.upsample(x, early, late);
-      const V first = core.process(early);
-      const V second = core.process(late);
+      const V first = core.prepare(early);
+      return {first, core.prepare(late)};
+    }
+
+    [[gnu::always_inline]] V finish(const Prepared& p) {
+      const V first = core.finish(p.early);
+      const V second = core.finish(p.late);
       return down.downsample(first, second);
     }
 

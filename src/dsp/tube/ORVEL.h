@@ -137,7 +137,12 @@ public:
 
   void store() { lattice.storeHistory(a.filter->section, b.filter->section); }
 
-  [[gnu::always_inline]] V process(V x) {
+  [[gnu::always_inline]] V process(V x) { return finish(prepare(x)); }
+
+  // process() in two halves: the pre-gain and the equalizer, which do not depend on the tube
+  // stages, and the tube stages with the post-gain. A caller may prepare later samples before
+  // it finishes earlier ones, as long as each half sees the samples in order.
+  [[gnu::always_inline]] V prepare(V x) {
     x *= V{a.preGain.load(std::memory_order_relaxed), b.preGain.load(std::memory_order_relaxed)};
     const bool eqA = a.equalizerOn.load(std::memory_order_relaxed);
     const bool eqB = b.equalizerOn.load(std::memory_order_relaxed);
@@ -150,6 +155,10 @@ public:
       x = lattice.processLane(x, 0);
     else if (eqB)
       x = lattice.processLane(x, 1);
+    return x;
+  }
+
+  [[gnu::always_inline]] V finish(V x) {
     const bool tubeA = a.tubeBufferOn.load(std::memory_order_relaxed);
     const bool tubeB = b.tubeBufferOn.load(std::memory_order_relaxed);
     if (tubeA && tubeB) {
