@@ -137,11 +137,9 @@ public:
 
   void store() { lattice.storeHistory(a.filter->section, b.filter->section); }
 
-  [[gnu::always_inline]] V process(V x) { return finish(prepare(x)); }
-
-  // process() in two halves: the pre-gain and the equalizer, which do not depend on the tube
-  // stages, and the tube stages with the post-gain. A caller may prepare later samples before
-  // it finishes earlier ones, as long as each half sees the samples in order.
+  // One sample is prepare() then finish(): the pre-gain and the equalizer, which do not depend
+  // on the tube stages, then the tube stages and the post-gain. A caller may prepare later
+  // samples before it finishes earlier ones, as long as each half sees the samples in order.
   [[gnu::always_inline]] V prepare(V x) {
     x *= V{a.preGain.load(std::memory_order_relaxed), b.preGain.load(std::memory_order_relaxed)};
     const bool eqA = a.equalizerOn.load(std::memory_order_relaxed);
