@@ -3,6 +3,7 @@
 #include "core/Parameters.h"
 #include "core/ScopedDenormals.h"
 #include "dsp/eq/ORVELFilterSmoothed.h"
+#include "dsp/tube/ChannelLanes.h"
 
 #include <cmath>
 
@@ -28,6 +29,9 @@ ChannelPairProcessor::ChannelPairProcessor() {
   rightOversampler = std::make_unique<HBOversampler<ORVEL>>(rightCore.get(), kDefaultSampleRate);
   leftOversampler->setFactor(kOversampling);
   rightOversampler->setFactor(kOversampling);
+  // The left equalizer designs first at every step and rate change, so the right one can take
+  // its design whenever the two are set alike.
+  rightCore->getFilter().shareDesignsWith(&leftCore->getFilter());
 
   // Every value is in place before any is routed, so that the equalizer never sees a mix of
   // Init values and zeros.
@@ -123,7 +127,30 @@ void ChannelPairProcessor::processBlock(const Sample* inL, const Sample* inR, Sa
   const uint32_t factor = left.getFactor();
   // The gains are read at every sample so that a change from another thread acts at once; the
   // mode is read once per block.
-  if (processMode.load(std::memory_order_relaxed) == kModeStereo) {
+  using Lanes = channel_lanes::Pair;
+  using Chains = HBOversampler<ORVEL>::PairLanes<Lanes>;
+  const bool stereo = processMode.load(std::memory_order_relaxed) == kModeStereo;
+  if (stereo && Chains::fits(left, right)) {
+    // Both channels side by side through the whole chain, their states held in the lanes for
+    // the block: the same bits as the frame-by-frame loop below, in fewer instructions. Each
+    // frame's filtering is done one frame ahead of its tube solves, so that it runs while the
+    // previous frame's solves wait on their own latency. Frame i + 1's inputs are read before
+    // frame i's outputs are written: in-place buffers still work.
+    Chains chains(left, right);
+    const auto input = [&](std::int32_t i) {
+      return Lanes{static_cast<double>(inL[i]), static_cast<double>(inR[i])} *
+             inputGain.load(std::memory_order_relaxed);
+    };
+    Chains::Prepared next = chains.prepare(input(0));
+    for (std::int32_t i = 0; i < n; ++i) {
+      const Chains::Prepared current = next;
+      if (i + 1 < n) next = chains.prepare(input(i + 1));
+      const Lanes y = chains.finish(current) * outputGain.load(std::memory_order_relaxed);
+      outL[i] = static_cast<Sample>(y[0]);
+      outR[i] = static_cast<Sample>(y[1]);
+    }
+    chains.store();
+  } else if (stereo) {
     for (std::int32_t i = 0; i < n; ++i) {
       // Both inputs of a frame are read before either output is written, so in-place buffers
       // work. The two channels run side by side: their tube solves are independent, so

@@ -34,10 +34,12 @@ public:
     return static_cast<std::int32_t>(ratio);
   }
 
-  // One call per filter sample while `smoothingActive` is set (audio thread).
-  void smoothStep() {
+  // One call per filter sample while `smoothingActive` is set (audio thread). True when a step
+  // was due, and so the filter was redesigned.
+  bool smoothStep() {
     stepInterval = stepIntervalFor(self().sampleRate);
-    if (sampleCounter % static_cast<std::uint32_t>(stepInterval) == 0) {
+    const bool due = sampleCounter % static_cast<std::uint32_t>(stepInterval) == 0;
+    if (due) {
       const std::uint32_t serial = targetSerial.load(std::memory_order_acquire);
       double* controls = self().controls;
       bool settled = true;
@@ -50,6 +52,7 @@ public:
       if (settled) stopGlide(serial);
     }
     ++sampleCounter; // wraps at 2^32
+    return due;
   }
 
   std::atomic<bool> smoothingActive{false};

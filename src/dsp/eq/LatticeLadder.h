@@ -68,6 +68,68 @@ public:
     return y;
   }
 
+  // Two lattices side by side, one per lane of V (a two-element value with element-wise + - *
+  // and subscripts): the two channels of a stereo frame. process() does what the scalar one
+  // does in the same order, so each lane is bit for bit its own lattice. The histories stay
+  // here while a block runs and go back with storeHistory.
+  template <class V> struct Lanes {
+    V k[Order + 1]{}, c[Order + 1]{}, v[Order + 1]{}, g[Order]{};
+
+    // After every conversion of that lane's lattice.
+    void loadCoefficients(int lane, const LatticeLadder& s) {
+      for (int m = 1; m <= Order; ++m) {
+        k[m][lane] = s.k[m];
+        c[m][lane] = s.c[m];
+      }
+      for (int m = 0; m <= Order; ++m)
+        v[m][lane] = s.v[m];
+    }
+    void loadHistory(const LatticeLadder& a, const LatticeLadder& b) {
+      for (int m = 0; m < Order; ++m)
+        g[m] = V{a.g[m], b.g[m]};
+    }
+    void storeHistory(LatticeLadder& a, LatticeLadder& b) const {
+      for (int m = 0; m < Order; ++m) {
+        a.g[m] = g[m][0];
+        b.g[m] = g[m][1];
+      }
+    }
+
+    // Unrolled and inlined so that the lanes can stay in registers across the block.
+    [[gnu::always_inline]] V process(V x) {
+      V f = x;
+      V gn[Order + 1];
+#pragma GCC unroll 8
+      for (int m = Order; m >= 1; --m) {
+        const V gPrev = g[m - 1];
+        gn[m] = k[m] * f + c[m] * gPrev;
+        f = c[m] * f - k[m] * gPrev;
+      }
+      gn[0] = f;
+      V y = v[0] * gn[0];
+#pragma GCC unroll 8
+      for (int m = 1; m <= Order; ++m)
+        y += v[m] * gn[m];
+#pragma GCC unroll 8
+      for (int m = 0; m < Order; ++m)
+        g[m] = gn[m];
+      return y;
+    }
+
+    // Only `lane` runs; the other keeps its input as output and its history as it was.
+    V processLane(V x, int lane) {
+      const int other = 1 - lane;
+      double kept[Order];
+      for (int m = 0; m < Order; ++m)
+        kept[m] = g[m][other];
+      V y = process(x);
+      for (int m = 0; m < Order; ++m)
+        g[m][other] = kept[m];
+      y[other] = x[other];
+      return y;
+    }
+  };
+
   void clearHistory() {
     for (double& s : g)
       s = 0.0;

@@ -1,5 +1,7 @@
 #include "dsp/eq/ORVELFilterSmoothed.h"
 
+#include <cstring>
+
 namespace {
 
 // Full-scale values of the potentiometer sections (ohms).
@@ -73,7 +75,8 @@ inline double numeratorSlope(const double* k, const Shared& x) {
 } // namespace
 
 ORVELFilterSmoothed::ORVELFilterSmoothed(double rate)
-    : FilterProcessor<5, LatticeLadder<5>, 8>(rate), FilterParameterSmoothing<ORVELFilterSmoothed>(rate) {
+    : FilterProcessor<5, LatticeLadder<5>, 8>(rate), FilterParameterSmoothing<ORVELFilterSmoothed>(
+                                                         rate) {
   updateCoefficients();
 }
 
@@ -161,9 +164,42 @@ void ORVELFilterSmoothed::networkPolynomials(const Components& c, double* den, d
   num[5] = x.p2 * m3;
 }
 
+bool ORVELFilterSmoothed::glideStep() {
+  bool redesigned = true;
+  if (processingStarted)
+    redesigned = smoothStep();
+  else
+    snapToTargets();
+  processingStarted = true;
+  return redesigned;
+}
+
 void ORVELFilterSmoothed::updateCoefficients() {
-  networkPolynomials(components(), coefficients.analogDen, coefficients.analogNum);
+  const Components c = components();
+  // The two channels of a stereo pair usually glide in step from the same settings: the design
+  // and its conversion are pure functions of the components and the rate, so the same bits
+  // come out of taking the other's. Compared bit for bit, from what each side actually read.
+  if (const ORVELFilterSmoothed* other = designSource) {
+    const Design& d = other->latest;
+    if (std::memcmp(&d.components, &c, sizeof c) == 0 &&
+        std::memcmp(&d.rate, &sampleRate, sizeof sampleRate) == 0) {
+      coefficients = other->coefficients;
+      // The conversion fails the same way on the same design: then the section keeps its own.
+      if (d.converted) {
+        for (int m = 0; m <= LatticeLadder<5>::kOrder; ++m) {
+          section.k[m] = other->section.k[m];
+          section.c[m] = other->section.c[m];
+          section.v[m] = other->section.v[m];
+        }
+      }
+      latest = d;
+      return;
+    }
+  }
+  networkPolynomials(c, coefficients.analogDen, coefficients.analogNum);
   coefficients.bilinearTransform(sampleRate);
   // The section's state carries over: only its coefficients follow the new design.
-  section.setCoefficients(coefficients.digitalDen, coefficients.digitalNum);
+  latest.converted = section.setCoefficients(coefficients.digitalDen, coefficients.digitalNum);
+  latest.components = c;
+  latest.rate = sampleRate;
 }

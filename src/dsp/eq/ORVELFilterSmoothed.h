@@ -51,20 +51,45 @@ public:
 
   void updateCoefficients() override;
 
+  // Another filter whose designs this one may take instead of designing again: when this one's
+  // components and rate are exactly those of the other's latest design, the result would be the
+  // same bits. Both filters' designs must run on the same thread (the audio thread, or the
+  // owner's while no block runs). Null: always design.
+  void shareDesignsWith(const ORVELFilterSmoothed* other) { designSource = other; }
+
   // Per-sample entry of the channel core (audio thread): a glide step when one is due, then the
   // filter. Targets that arrive before the first sample ever processed take effect at once.
   double tick(double x) {
-    if (smoothingActive.load(std::memory_order_acquire)) {
-      if (processingStarted)
-        smoothStep();
-      else
-        snapToTargets();
-    }
-    processingStarted = true;
+    advanceGlide();
     return section.process(x);
+  }
+
+  // The glide half of tick(), for callers that run the section themselves. True when the
+  // section's coefficients may have changed. Only the flag test is inline: it is all a settled
+  // filter does per sample.
+  bool advanceGlide() {
+    if (!smoothingActive.load(std::memory_order_acquire)) {
+      processingStarted = true;
+      return false;
+    }
+    return glideStep();
   }
 
   void clearHistory() { section.clearHistory(); }
   const FilterCoefficients& coeffs() const { return coefficients; }
   bool hasProcessed() const { return processingStarted; }
+
+private:
+  bool glideStep();
+
+  // What the latest design was made from, and whether the section took it (a conversion that
+  // fails leaves the section's previous lattice in place).
+  struct Design {
+    Components components{};
+    double rate = 0.0;
+    bool converted = false;
+  };
+
+  Design latest;
+  const ORVELFilterSmoothed* designSource = nullptr;
 };

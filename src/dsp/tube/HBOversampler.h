@@ -96,6 +96,62 @@ public:
     yb = b.process(xb, b.factor, 0);
   }
 
+  // Two oversamplers at factor 2 (the two channels of a stereo frame) over a whole block, their
+  // samples side by side in the lanes of V (see LatticeLadder::Lanes) through the half-band
+  // stages and T::PairLanes<V>: each lane is bit for bit what process() gives its channel. The
+  // stage states live in the lanes from construction to store(), which must come before
+  // anything else touches the two oversamplers.
+  template <class V> class PairLanes {
+  public:
+    static bool fits(const HBOversampler& a, const HBOversampler& b) {
+      return a.factor == 2 && b.factor == 2;
+    }
+
+    PairLanes(HBOversampler& a, HBOversampler& b) : a(a), b(b), core(*a.processor, *b.processor) {
+      up.load(a.upStages[0], b.upStages[0]);
+      down.load(a.downStages[0], b.downStages[0]);
+    }
+
+    PairLanes(const PairLanes&) = delete;
+    PairLanes& operator=(const PairLanes&) = delete;
+
+    [[gnu::always_inline]] V process(V x) { return finish(prepare(x)); }
+
+    // process() in two halves, the interpolation and everything of the processor's that does
+    // not wait for its tube stages, then the rest: a caller that prepares the next sample
+    // before it finishes this one lets the processor overlap that work with the tube solves,
+    // which it cannot see past otherwise. Each half must see the samples in order.
+    struct Prepared {
+      V early, late;
+    };
+
+    [[gnu::always_inline]] Prepared prepare(V x) {
+      V early, late;
+      up.upsample(x, early, late);
+      const V first = core.prepare(early);
+      return {first, core.prepare(late)};
+    }
+
+    [[gnu::always_inline]] V finish(const Prepared& p) {
+      const V first = core.finish(p.early);
+      const V second = core.finish(p.late);
+      return down.downsample(first, second);
+    }
+
+    void store() {
+      up.store(a.upStages[0], b.upStages[0]);
+      down.store(a.downStages[0], b.downStages[0]);
+      core.store();
+    }
+
+  private:
+    HBOversampler& a;
+    HBOversampler& b;
+    HalfBandLanes<V> up;
+    HalfBandLanes<V> down;
+    typename T::template PairLanes<V> core;
+  };
+
   // Recovery after non-finite output: clears the processor's equalizer history, returns its
   // tube stage (if any) to its quiescent point and clears every half-band stage. Without the
   // tube reset a NaN that reached the tube leaves its nodes at a cut-off, run-away state that

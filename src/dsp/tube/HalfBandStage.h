@@ -22,6 +22,11 @@ public:
     previousOutput = 0.0;
   }
 
+  void setHistory(double input, double output) {
+    previousInput = input;
+    previousOutput = output;
+  }
+
   double getCoefficient() const { return coefficient; }
   double getPreviousInput() const { return previousInput; }
   double getPreviousOutput() const { return previousOutput; }
@@ -54,6 +59,7 @@ public:
 
   int32_t getCount() const { return count; }
   const AllpassSection& getSection(int32_t i) const { return sections[i]; }
+  AllpassSection& getSection(int32_t i) { return sections[i]; }
 
 private:
   std::array<AllpassSection, kMaxSections> sections{};
@@ -66,8 +72,14 @@ private:
 class HalfBandStage {
 public:
   static constexpr int32_t kSectionsPerBranch = 6;
-  static const double kCoefficientsA[kSectionsPerBranch];
-  static const double kCoefficientsB[kSectionsPerBranch];
+  // Two interleaved sets: sorted together the twelve coefficients alternate between A and B.
+  static constexpr double kCoefficientsA[kSectionsPerBranch] = {
+      0.01677466677723562, 0.13902148819717805, 0.3325011117394731,
+      0.53766105314488,    0.7214184024215805,  0.8821858402078155};
+  static constexpr double kCoefficientsB[kSectionsPerBranch] = {
+      0.06501319274445962, 0.23094129990840923, 0.4364942348420355,
+      0.6329609551399348,  0.8037808679411123,  0.9599687404800694};
+  static_assert(kSectionsPerBranch <= AllpassChain::kMaxSections);
 
   HalfBandStage();
 
@@ -94,7 +106,83 @@ public:
   bool isStateFinite() const;
 
 private:
+  template <class V> friend class HalfBandLanes;
+
   double delay = 0.0; // branch B's last output, for decimation
   AllpassChain branchA;
   AllpassChain branchB;
+};
+
+// Two half-band stages side by side, one per lane of V (see LatticeLadder::Lanes): the same
+// operations in the same order as HalfBandStage, so each lane is bit for bit its own stage.
+// Loaded from the two stages at the start of a block and stored back at its end.
+//
+// A chain passes each section's output on as the next section's input, so a section's previous
+// input is always the previous section's previous output; a chain here keeps only its first
+// section's previous input and every section's previous output.
+template <class V> class HalfBandLanes {
+public:
+  void load(const HalfBandStage& a, const HalfBandStage& b) {
+    branchA.load(a.branchA, b.branchA);
+    branchB.load(a.branchB, b.branchB);
+    delay = V{a.delay, b.delay};
+  }
+
+  void store(HalfBandStage& a, HalfBandStage& b) const {
+    branchA.store(a.branchA, b.branchA);
+    branchB.store(a.branchB, b.branchB);
+    a.delay = delay[0];
+    b.delay = delay[1];
+  }
+
+  [[gnu::always_inline]] void upsample(V x, V& early, V& late) {
+    early = branchA.process(x, HalfBandStage::kCoefficientsA);
+    late = branchB.process(x, HalfBandStage::kCoefficientsB);
+  }
+
+  [[gnu::always_inline]] V downsample(V early, V late) {
+    const V y = (branchA.process(early, HalfBandStage::kCoefficientsA) + delay) * 0.5;
+    delay = branchB.process(late, HalfBandStage::kCoefficientsB);
+    return y;
+  }
+
+private:
+  static constexpr int32_t kSections = HalfBandStage::kSectionsPerBranch;
+
+  struct Chain {
+    V input{};             // first section's x[n-1]
+    V output[kSections]{}; // each section's y[n-1]
+
+    void load(const AllpassChain& a, const AllpassChain& b) {
+      input = V{a.getSection(0).getPreviousInput(), b.getSection(0).getPreviousInput()};
+      for (int32_t i = 0; i < kSections; ++i)
+        output[i] = V{a.getSection(i).getPreviousOutput(), b.getSection(i).getPreviousOutput()};
+    }
+
+    void store(AllpassChain& a, AllpassChain& b) const {
+      V in = input;
+      for (int32_t i = 0; i < kSections; ++i) {
+        a.getSection(i).setHistory(in[0], output[i][0]);
+        b.getSection(i).setHistory(in[1], output[i][1]);
+        in = output[i];
+      }
+    }
+
+    [[gnu::always_inline]] V process(V x, const double (&coefficient)[kSections]) {
+      V previousInput = input;
+      input = x;
+#pragma GCC unroll 8
+      for (int32_t i = 0; i < kSections; ++i) {
+        const V y = (x - output[i]) * coefficient[i] + previousInput;
+        previousInput = output[i];
+        output[i] = y;
+        x = y;
+      }
+      return x;
+    }
+  };
+
+  Chain branchA;
+  Chain branchB;
+  V delay{};
 };

@@ -84,6 +84,14 @@ public:
     yb = xb * b.postGain.load(std::memory_order_relaxed);
   }
 
+  // Both cores of a stereo pair over a whole block, one sample at a time, their signals side by
+  // side in the lanes of V (see LatticeLadder::Lanes): each lane is bit for bit its core's
+  // process(). The equalizers' lattices live in the lanes from construction to store(), which
+  // must come before anything else touches the cores' filters. Flags and gains are still read
+  // at every sample, so a change from another thread acts at the next sample as it does in
+  // process().
+  template <class V> class PairLanes;
+
   // Zeroes the equalizer's input and output histories; coefficients, glide and tube stage stay.
   void clearFilterHistory();
 
@@ -114,4 +122,56 @@ private:
   std::atomic<bool> tubeBufferOn{true};
   std::atomic<double> postGain{1.0};
   std::atomic<double> preGain{1.0};
+};
+
+template <class V> class ORVEL::PairLanes {
+public:
+  PairLanes(ORVEL& a, ORVEL& b) : a(a), b(b) {
+    lattice.loadCoefficients(0, a.filter->section);
+    lattice.loadCoefficients(1, b.filter->section);
+    lattice.loadHistory(a.filter->section, b.filter->section);
+  }
+
+  PairLanes(const PairLanes&) = delete;
+  PairLanes& operator=(const PairLanes&) = delete;
+
+  void store() { lattice.storeHistory(a.filter->section, b.filter->section); }
+
+  // One sample is prepare() then finish(): the pre-gain and the equalizer, which do not depend
+  // on the tube stages, then the tube stages and the post-gain. A caller may prepare later
+  // samples before it finishes earlier ones, as long as each half sees the samples in order.
+  [[gnu::always_inline]] V prepare(V x) {
+    x *= V{a.preGain.load(std::memory_order_relaxed), b.preGain.load(std::memory_order_relaxed)};
+    const bool eqA = a.equalizerOn.load(std::memory_order_relaxed);
+    const bool eqB = b.equalizerOn.load(std::memory_order_relaxed);
+    // A glide step redesigns the filter's own lattice; its lane follows.
+    if (eqA && a.filter->advanceGlide()) lattice.loadCoefficients(0, a.filter->section);
+    if (eqB && b.filter->advanceGlide()) lattice.loadCoefficients(1, b.filter->section);
+    if (eqA && eqB)
+      x = lattice.process(x);
+    else if (eqA)
+      x = lattice.processLane(x, 0);
+    else if (eqB)
+      x = lattice.processLane(x, 1);
+    return x;
+  }
+
+  [[gnu::always_inline]] V finish(V x) {
+    const bool tubeA = a.tubeBufferOn.load(std::memory_order_relaxed);
+    const bool tubeB = b.tubeBufferOn.load(std::memory_order_relaxed);
+    if (tubeA && tubeB) {
+      TubeStage::processPair(*a.tube, x[0], *b.tube, x[1]);
+      x = V{-a.tube->getOutputVoltage(), -b.tube->getOutputVoltage()};
+    } else {
+      if (tubeA) x[0] = -a.tube->process(x[0]);
+      if (tubeB) x[1] = -b.tube->process(x[1]);
+    }
+    return x * V{a.postGain.load(std::memory_order_relaxed),
+                 b.postGain.load(std::memory_order_relaxed)};
+  }
+
+private:
+  ORVEL& a;
+  ORVEL& b;
+  LatticeLadder<5>::Lanes<V> lattice;
 };

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 using eqtest::Settings;
 
@@ -190,13 +192,65 @@ TEST(Smoothing, NoBurstAtTheStartOfProcessing) {
   }
 }
 
+// A filter that takes the designs of another whenever they were made from its own components
+// and rate runs exactly as one that always designs: while the two glide in step, after its own
+// switch target or rate has parted from the other's and come back, and once the other steps at
+// a phase of its own.
+TEST(Smoothing, SharedDesignsGiveTheSameBitsAsOwnDesigns) {
+  enum Who { kSource, kSharer, kAll };
+  struct Event {
+    int at; // sample
+    Who who;
+    Settings targets;
+    double rate; // a rate change instead when not 0
+  };
+  const Settings boost = {0.9, 0.1, 0.7, 0.3, 0.6, 0.8, 0.2, 0.4};
+  const Settings otherFreq = {0.9, 0.1, 0.1, 0.3, 0.6, 0.8, 0.2, 0.4};
+  const Settings cut = {0.1, 0.9, 0.2, 0.9, 0.1, 0.1, 0.9, 0.9};
+  const Event events[] = {
+      {100, kAll, boost, 0},         {1500, kAll, cut, 0},   {2400, kAll, boost, 0},
+      {2500, kSharer, otherFreq, 0}, {3000, kAll, cut, 0},   {3600, kSharer, {}, 96000.0},
+      {4000, kSource, {}, 96000.0},  {4100, kAll, boost, 0}, {5500, kAll, {}, 1536000.0},
+      {5600, kAll, cut, 0},          {7000, kAll, boost, 0},
+  };
+  ORVELFilterSmoothed source(88200.0), sharer(88200.0), twin(88200.0);
+  sharer.shareDesignsWith(&source);
+  eqtest::Noise noise(7);
+  std::size_t next = 0;
+  for (int n = 0; n < 9000; ++n) {
+    for (; next < std::size(events) && events[next].at == n; ++next) {
+      const Event& e = events[next];
+      std::vector<ORVELFilterSmoothed*> filters;
+      if (e.who != kSharer) filters.push_back(&source);
+      if (e.who != kSource) filters.insert(filters.end(), {&sharer, &twin});
+      for (ORVELFilterSmoothed* f : filters) {
+        if (e.rate != 0)
+          f->setSampleRate(e.rate);
+        else
+          eqtest::setTargets(*f, e.targets);
+      }
+    }
+    const double x = noise.next(0.5);
+    source.tick(x);
+    if (n == 6500) source.tick(x); // from here on the source steps at a phase of its own
+    const double y = sharer.tick(x);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(y), std::bit_cast<std::uint64_t>(twin.tick(x))) << n;
+    for (int m = 0; m <= LatticeLadder<5>::kOrder; ++m) {
+      ASSERT_EQ(sharer.section.k[m], twin.section.k[m]) << n;
+      ASSERT_EQ(sharer.section.v[m], twin.section.v[m]) << n;
+      ASSERT_EQ(sharer.coeffs().digitalDen[m], twin.coeffs().digitalDen[m]) << n;
+    }
+  }
+}
+
 // A glide filter whose design can run a callback, standing in for another thread's setTargets
 // that lands while a step is in progress.
 class ProbeFilter final : public FilterProcessor<5, LatticeLadder<5>, 8>,
                           public FilterParameterSmoothing<ProbeFilter> {
 public:
   ProbeFilter()
-      : FilterProcessor<5, LatticeLadder<5>, 8>(44100.0), FilterParameterSmoothing<ProbeFilter>(44100.0) {}
+      : FilterProcessor<5, LatticeLadder<5>, 8>(44100.0), FilterParameterSmoothing<ProbeFilter>(
+                                                              44100.0) {}
   void updateCoefficients() override {
     if (duringDesign) {
       auto call = std::move(duringDesign);

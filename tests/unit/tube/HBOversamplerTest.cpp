@@ -1,13 +1,16 @@
 #include "dsp/tube/HBOversampler.h"
 
 #include "TestSignals.h"
+#include "dsp/tube/ChannelLanes.h"
 #include "dsp/tube/ORVEL.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <complex>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <limits>
 #include <numbers>
 #include <vector>
@@ -209,36 +212,83 @@ TEST(HBOversampler, ResetClearsStagesAndAsksTheProcessorToRecover) {
     ASSERT_EQ(os.process(0.0, 2, 0), 0.0);
 }
 
-// The stereo entry gives exactly the two channels' own results, whatever each core's switches.
+// The stereo entries give exactly the two channels' own results, whatever each core's switches
+// and glides: the frame-by-frame pair call, and the block-wise lanes in both of their forms
+// (vector and portable), with the right equalizer taking the left one's designs as the channel
+// pair sets it up. Blocks of changing length; settings change between blocks, one side at a
+// time or both.
 TEST(HBOversampler, PairProcessingEqualsTwoChannelsBitForBit) {
-  const auto left = testsignals::pinkNoise(20000, 0.5, 21);
-  const auto right = testsignals::pinkNoise(20000, 2.0, 22);
-  const bool tubeSettings[][2] = {{true, true}, {true, false}, {false, true}};
-  for (const auto& tubes : tubeSettings) {
+  enum class Entry { kPairCall, kLanes, kPortableLanes };
+  struct Switches {
+    bool eqLeft, eqRight, tubeLeft, tubeRight;
+  };
+  const Switches switchSets[] = {{true, true, true, true},  {true, true, true, false},
+                                 {true, true, false, true}, {true, false, true, true},
+                                 {false, true, true, true}, {false, false, false, false},
+                                 {false, true, true, false}};
+  const auto left = testsignals::pinkNoise(12000, 0.5, 21);
+  const auto right = testsignals::pinkNoise(12000, 2.0, 22);
+  for (Entry entry : {Entry::kPairCall, Entry::kLanes, Entry::kPortableLanes}) {
     ORVEL l1(44100.0), r1(44100.0), l2(44100.0), r2(44100.0);
-    for (ORVEL* core : {&l1, &l2}) {
-      core->setFilterParameters(0.3, 0.0, 0.6, 1.0, 0.2, 0.5, 0.0, 0.5);
-      core->setTubeBuffer(tubes[0] ? 1.0 : 0.0);
-    }
-    for (ORVEL* core : {&r1, &r2}) {
-      core->setFilterParameters(0.0, 0.4, 0.2, 0.5, 0.8, 0.0, 0.7, 0.2);
-      core->setTubeBuffer(tubes[1] ? 1.0 : 0.0);
-    }
+    r1.getFilter().shareDesignsWith(&l1.getFilter());
+    r2.getFilter().shareDesignsWith(&l2.getFilter());
     HBOversampler<ORVEL> sl(&l1, 44100.0), sr(&r1, 44100.0), pl(&l2, 44100.0), pr(&r2, 44100.0);
     for (auto* os : {&sl, &sr, &pl, &pr})
       os->setSampleRate(48000.0);
-    for (size_t i = 0; i < left.size(); ++i) {
-      if (i == 7000) {
-        // A switch change half-way, on both pairs alike.
-        l1.setEqualizer(0.0);
-        l2.setEqualizer(0.0);
+    const auto set = [](std::initializer_list<ORVEL*> cores, auto change) {
+      for (ORVEL* core : cores)
+        change(*core);
+    };
+    const auto process = [&](size_t from, size_t to) {
+      std::vector<double> yl(to - from), yr(to - from);
+      if (entry == Entry::kPairCall) {
+        for (size_t i = from; i < to; ++i)
+          HBOversampler<ORVEL>::processPair(pl, left[i], pr, right[i], yl[i - from], yr[i - from]);
+      } else {
+        const auto run = [&]<class V>(V) {
+          ASSERT_TRUE(HBOversampler<ORVEL>::PairLanes<V>::fits(pl, pr));
+          HBOversampler<ORVEL>::PairLanes<V> lanes(pl, pr);
+          for (size_t i = from; i < to; ++i) {
+            const V y = lanes.process(V{left[i], right[i]});
+            yl[i - from] = y[0];
+            yr[i - from] = y[1];
+          }
+          lanes.store();
+        };
+        if (entry == Entry::kLanes)
+          run(channel_lanes::Pair{});
+        else
+          run(channel_lanes::Scalar{});
       }
-      const double yl = sl.process(left[i], 2, 0);
-      const double yr = sr.process(right[i], 2, 0);
-      double pyl, pyr;
-      HBOversampler<ORVEL>::processPair(pl, left[i], pr, right[i], pyl, pyr);
-      ASSERT_EQ(std::bit_cast<uint64_t>(pyl), std::bit_cast<uint64_t>(yl)) << i;
-      ASSERT_EQ(std::bit_cast<uint64_t>(pyr), std::bit_cast<uint64_t>(yr)) << i;
+      for (size_t i = from; i < to; ++i) {
+        const double el = sl.process(left[i], 2, 0);
+        const double er = sr.process(right[i], 2, 0);
+        ASSERT_EQ(std::bit_cast<uint64_t>(yl[i - from]), std::bit_cast<uint64_t>(el)) << i;
+        ASSERT_EQ(std::bit_cast<uint64_t>(yr[i - from]), std::bit_cast<uint64_t>(er)) << i;
+      }
+    };
+    size_t at = 0;
+    for (int block = 0; at < left.size(); ++block) {
+      SCOPED_TRACE(testing::Message() << "entry " << static_cast<int>(entry) << " block " << block);
+      const Switches& sw = switchSets[(block / 6) % std::size(switchSets)];
+      set({&l1, &l2}, [&](ORVEL& c) {
+        c.setEqualizer(sw.eqLeft);
+        c.setTubeBuffer(sw.tubeLeft);
+      });
+      set({&r1, &r2}, [&](ORVEL& c) {
+        c.setEqualizer(sw.eqRight);
+        c.setTubeBuffer(sw.tubeRight);
+      });
+      const double v = 0.1 * (block % 10);
+      if (block % 4 == 0) // both alike: the right side takes the left's designs
+        set({&l1, &l2, &r1, &r2},
+            [&](ORVEL& c) { c.setFilterParameters(v, 0.2, 0.6, 1.0, 0.2, 1.0 - v, 0.0, 0.5); });
+      if (block % 9 == 3) // one side alone
+        set({&r1, &r2},
+            [&](ORVEL& c) { c.setFilterParameters(0.0, 0.4, 0.2, 0.5, 0.8, 0.0, 0.7, 0.2); });
+      const size_t length = std::min<size_t>(1 + (block * 37) % 300, left.size() - at);
+      process(at, at + length);
+      at += length;
     }
   }
 }
