@@ -25,8 +25,9 @@ demo: build
 docs: build
 	@./scripts/docs.sh $(BUILD)
 
+# BASELINE=path/to/an/older/Ombrine.so measures that build in the same rounds, for a ratio.
 bench: build
-	@./scripts/bench.sh $(BUILD)
+	@./scripts/bench.sh $(BUILD) $(if $(BASELINE),--baseline "$(BASELINE)")
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan
