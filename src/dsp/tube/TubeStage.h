@@ -555,7 +555,7 @@ TubeStage::advance(const DualTable* const (&lower)[N], const DualTable* const (&
   // two right-hand-side terms that later steps have at zero.
   typename L::Count steps{};
   V upperSensitivity{}, lowerSensitivity{};
-  const auto step = [&](auto first, M active) {
+  const auto step = [&](auto first, M active) __attribute__((always_inline)) {
     constexpr bool kFirst = decltype(first)::value;
     V i1, s1, i2, x2;
     DualTable::evaluateLanes<N>(lower, offset1, i1, s1);
