@@ -87,8 +87,9 @@ public:
 
   // Both cores of a stereo pair over a whole block, one sample at a time, their signals side by
   // side in the lanes of V (see LatticeLadder::Lanes): each lane is bit for bit its core's
-  // process(). The equalizers' lattices live in the lanes from construction to store(), which
-  // must come before anything else touches the cores' filters. Flags and gains are still read
+  // process(). The equalizers' lattices, and the tube stages' states while both are switched
+  // in, live in the lanes from construction to store(), which must come before anything else
+  // touches the cores' filters or tube stages. Flags and gains are still read
   // at every sample, so a change from another thread acts at the next sample as it does in
   // process().
   template <class V> class PairLanes;
