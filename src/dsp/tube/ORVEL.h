@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <type_traits>
 
 // Signal chain of one channel at the oversampled rate: pre-gain, equalizer, negated tube stage,
 // post-gain. Either element can be switched out; the two gains compensate for the level of the
@@ -86,8 +87,9 @@ public:
 
   // Both cores of a stereo pair over a whole block, one sample at a time, their signals side by
   // side in the lanes of V (see LatticeLadder::Lanes): each lane is bit for bit its core's
-  // process(). The equalizers' lattices live in the lanes from construction to store(), which
-  // must come before anything else touches the cores' filters. Flags and gains are still read
+  // process(). The equalizers' lattices, and the tube stages' states while both are switched
+  // in, live in the lanes from construction to store(), which must come before anything else
+  // touches the cores' filters or tube stages. Flags and gains are still read
   // at every sample, so a change from another thread acts at the next sample as it does in
   // process().
   template <class V> class PairLanes;
@@ -126,7 +128,7 @@ private:
 
 template <class V> class ORVEL::PairLanes {
 public:
-  PairLanes(ORVEL& a, ORVEL& b) : a(a), b(b) {
+  PairLanes(ORVEL& a, ORVEL& b) : a(a), b(b), tubes(*a.tube, *b.tube) {
     lattice.loadCoefficients(0, a.filter->section);
     lattice.loadCoefficients(1, b.filter->section);
     lattice.loadHistory(a.filter->section, b.filter->section);
@@ -135,7 +137,10 @@ public:
   PairLanes(const PairLanes&) = delete;
   PairLanes& operator=(const PairLanes&) = delete;
 
-  void store() { lattice.storeHistory(a.filter->section, b.filter->section); }
+  void store() {
+    lattice.storeHistory(a.filter->section, b.filter->section);
+    tubes.store();
+  }
 
   // One sample is prepare() then finish(): the pre-gain and the equalizer, which do not depend
   // on the tube stages, then the tube stages and the post-gain. A caller may prepare later
@@ -160,9 +165,10 @@ public:
     const bool tubeA = a.tubeBufferOn.load(std::memory_order_relaxed);
     const bool tubeB = b.tubeBufferOn.load(std::memory_order_relaxed);
     if (tubeA && tubeB) {
-      TubeStage::processPair(*a.tube, x[0], *b.tube, x[1]);
-      x = V{-a.tube->getOutputVoltage(), -b.tube->getOutputVoltage()};
+      x = tubes.processNegated(x);
     } else {
+      // One stage alone runs on its own state: the lanes hand theirs back until both are in.
+      tubes.release();
       if (tubeA) x[0] = -a.tube->process(x[0]);
       if (tubeB) x[1] = -b.tube->process(x[1]);
     }
@@ -171,7 +177,47 @@ public:
   }
 
 private:
+  // Both tube stages, their states held in lanes while both are switched in, where the lanes
+  // are the solver's own vector type; elsewhere one paired call per sample.
+  class Tubes {
+  public:
+    Tubes(TubeStage& a, TubeStage& b) : a(a), b(b) {}
+
+    // Both load voltages with the sign change of process().
+    [[gnu::always_inline]] V processNegated(V x) {
+#if defined(OMBRINE_TUBE_PAIR_LANES)
+      if constexpr (std::is_same_v<V, tube_lanes::Pair>) {
+        if (!held) {
+          lanes.load();
+          held = true;
+        }
+        return -lanes.process(x);
+      }
+#endif
+      TubeStage::processPair(a, x[0], b, x[1]);
+      return V{-a.getOutputVoltage(), -b.getOutputVoltage()};
+    }
+
+    void release() {
+#if defined(OMBRINE_TUBE_PAIR_LANES)
+      if (held) lanes.store();
+      held = false;
+#endif
+    }
+
+    void store() { release(); }
+
+  private:
+    TubeStage& a;
+    TubeStage& b;
+#if defined(OMBRINE_TUBE_PAIR_LANES)
+    TubeStage::PairLanes lanes{a, b};
+    bool held = std::is_same_v<V, tube_lanes::Pair>; // the lanes load at construction
+#endif
+  };
+
   ORVEL& a;
   ORVEL& b;
   LatticeLadder<5>::Lanes<V> lattice;
+  Tubes tubes;
 };

@@ -85,6 +85,13 @@ public:
   // operations overlap and share instructions. Read the outputs with getOutputVoltage().
   static void processPair(TubeStage& a, double xa, TubeStage& b, double xb);
 
+  // Two stages over a run of samples, each pair of samples exactly as processPair() would do
+  // it. Their states live in vector lanes from construction (or load()) to store(): the
+  // per-sample gathering and scattering of both stages' fields is what a paired call otherwise
+  // spends most of its non-arithmetic time on. Nothing else may touch the two stages between
+  // load() and store(). Defined where processPair() runs in lanes (OMBRINE_TUBE_PAIR_LANES).
+  class PairLanes;
+
   // Returns the stage to its zero-input operating point: node voltages, their previous values,
   // both capacitor history currents and the starting guess's history as after construction.
   // Used to recover after non-finite input, which otherwise leaves the nodes far from any
@@ -180,8 +187,35 @@ private:
 
   void updateRateConstants();
 
+  // Everything a solve reads and writes that changes from sample to sample, one stage per lane.
+  template <class V> struct SolverState {
+    V t, u, v, r;     // node voltages of the last sample
+    V tp, up, vp, rp; // and of the one before
+    V hb, hc;         // capacitor history currents
+    V lastInput, lastInputChange, upperSensitivity, lowerSensitivity; // for the starting guess
+  };
+  // What a solve reads that only changes with the rate.
+  template <class V> struct SolverConstants {
+    V ga, gk, gL, m, l, kappaGa, outputCoupling, upperDriveBiased, plateGain, kappa, lambda,
+        upperDiagonal, fromReduced, pivot;
+  };
+
   // The per-sample solve on N stages at once (N = 1 or 2).
   template <int N> static void solve(TubeStage* const (&stage)[N], const double (&input)[N]);
+  template <int N>
+  static void loadLanes(TubeStage* const (&stage)[N],
+                        SolverState<typename tube_lanes::Lanes<N>::V>& state,
+                        SolverConstants<typename tube_lanes::Lanes<N>::V>& constants);
+  template <int N>
+  static void storeLanes(TubeStage* const (&stage)[N],
+                         const SolverState<typename tube_lanes::Lanes<N>::V>& state,
+                         typename tube_lanes::Lanes<N>::Count steps);
+  // One sample's Newton solve on state held in lanes; returns the steps taken per lane.
+  template <int N>
+  [[gnu::always_inline]] static typename tube_lanes::Lanes<N>::Count
+  advance(const DualTable* const (&lower)[N], const DualTable* const (&upper)[N],
+          const SolverConstants<typename tube_lanes::Lanes<N>::V>& c,
+          SolverState<typename tube_lanes::Lanes<N>::V>& s, typename tube_lanes::Lanes<N>::V x);
 
   // Fields of the circuit.
   double sampleRate;
@@ -355,46 +389,108 @@ inline void TubeStage::DualTable::evaluateLanes(const DualTable* const (&tables)
 // through the division to the next step's table arguments (the drives, kept as offsets into
 // the tables and moved by dw1 and dw2); the node voltages follow off that chain.
 template <int N>
-inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)[N]) {
+inline void TubeStage::loadLanes(TubeStage* const (&stage)[N],
+                                 SolverState<typename tube_lanes::Lanes<N>::V>& s,
+                                 SolverConstants<typename tube_lanes::Lanes<N>::V>& c) {
   using L = tube_lanes::Lanes<N>;
-  using V = typename L::V;
-  using M = typename L::M;
   const auto field = [&](double TubeStage::*member) {
     double values[N];
     for (int l = 0; l < N; ++l)
       values[l] = stage[l]->*member;
     return L::of(values);
   };
-  const auto constant = [](double c) {
-    double values[N];
-    for (int l = 0; l < N; ++l)
-      values[l] = c;
-    return L::of(values);
-  };
+  s.t = field(&TubeStage::lowerCathodeVoltage);
+  s.u = field(&TubeStage::lowerPlateVoltage);
+  s.v = field(&TubeStage::upperCathodeVoltage);
+  s.r = field(&TubeStage::outputVoltage);
+  s.tp = field(&TubeStage::previousLowerCathodeVoltage);
+  s.up = field(&TubeStage::previousLowerPlateVoltage);
+  s.vp = field(&TubeStage::previousUpperCathodeVoltage);
+  s.rp = field(&TubeStage::previousOutputVoltage);
+  s.hb = field(&TubeStage::bypassHistoryCurrent);
+  s.hc = field(&TubeStage::couplingHistoryCurrent);
+  s.lastInput = field(&TubeStage::lastInput);
+  s.lastInputChange = field(&TubeStage::lastInputChange);
+  s.upperSensitivity = field(&TubeStage::upperDriveSensitivity);
+  s.lowerSensitivity = field(&TubeStage::lowerDriveSensitivity);
+  c.ga = field(&TubeStage::upperCathodeConductance);
+  c.gk = field(&TubeStage::cathodeConductance);
+  c.gL = field(&TubeStage::loadConductance);
+  c.m = field(&TubeStage::bypassCompanion);
+  c.l = field(&TubeStage::couplingCompanion);
+  c.kappaGa = field(&TubeStage::kappaGa);
+  c.outputCoupling = field(&TubeStage::outputCoupling);
+  c.upperDriveBiased = field(&TubeStage::upperDriveBiased);
+  c.plateGain = field(&TubeStage::reducedPlateGain);
+  c.kappa = field(&TubeStage::inverseCathodeDiagonal);
+  c.lambda = field(&TubeStage::reducedUpperInverse);
+  c.upperDiagonal = field(&TubeStage::reducedUpperDiagonal);
+  c.fromReduced = field(&TubeStage::slopeFromReduced);
+  c.pivot = field(&TubeStage::outputPivotInverse);
+}
+
+template <int N>
+inline void TubeStage::storeLanes(TubeStage* const (&stage)[N],
+                                  const SolverState<typename tube_lanes::Lanes<N>::V>& s,
+                                  typename tube_lanes::Lanes<N>::Count steps) {
+  using L = tube_lanes::Lanes<N>;
+  for (int k = 0; k < N; ++k) {
+    TubeStage& st = *stage[k];
+    st.stepCount = L::countAt(steps, k);
+    st.lastInputChange = L::at(s.lastInputChange, k);
+    st.lastInput = L::at(s.lastInput, k);
+    st.upperDriveSensitivity = L::at(s.upperSensitivity, k);
+    st.lowerDriveSensitivity = L::at(s.lowerSensitivity, k);
+    st.bypassHistoryCurrent = L::at(s.hb, k);
+    st.couplingHistoryCurrent = L::at(s.hc, k);
+    st.previousLowerCathodeVoltage = L::at(s.tp, k);
+    st.previousLowerPlateVoltage = L::at(s.up, k);
+    st.previousUpperCathodeVoltage = L::at(s.vp, k);
+    st.previousOutputVoltage = L::at(s.rp, k);
+    st.lowerCathodeVoltage = L::at(s.t, k);
+    st.lowerPlateVoltage = L::at(s.u, k);
+    st.upperCathodeVoltage = L::at(s.v, k);
+    st.outputVoltage = L::at(s.r, k);
+  }
+}
+
+template <int N>
+inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)[N]) {
+  using L = tube_lanes::Lanes<N>;
   const DualTable* lower[N];
   const DualTable* upper[N];
   for (int l = 0; l < N; ++l) {
     lower[l] = &stage[l]->lowerTable;
     upper[l] = &stage[l]->upperTable;
   }
+  SolverState<typename L::V> state;
+  SolverConstants<typename L::V> constants;
+  loadLanes<N>(stage, state, constants);
+  const typename L::Count steps = advance<N>(lower, upper, constants, state, L::of(input));
+  storeLanes<N>(stage, state, steps);
+}
 
-  const V x = L::of(input);
-  const V tn = field(&TubeStage::lowerCathodeVoltage);
-  const V un = field(&TubeStage::lowerPlateVoltage);
-  const V vn = field(&TubeStage::upperCathodeVoltage);
-  const V rn = field(&TubeStage::outputVoltage);
-  const V tp = field(&TubeStage::previousLowerCathodeVoltage);
-  const V up = field(&TubeStage::previousLowerPlateVoltage);
-  const V vp = field(&TubeStage::previousUpperCathodeVoltage);
-  const V rp = field(&TubeStage::previousOutputVoltage);
-  const V hb = field(&TubeStage::bypassHistoryCurrent);
-  const V hc = field(&TubeStage::couplingHistoryCurrent);
-  const V ga = field(&TubeStage::upperCathodeConductance);
-  const V m = field(&TubeStage::bypassCompanion);
-  const V l = field(&TubeStage::couplingCompanion);
-
-  const V kappaGa = field(&TubeStage::kappaGa);
-  const V outputCoupling = field(&TubeStage::outputCoupling);
+template <int N>
+inline typename tube_lanes::Lanes<N>::Count
+TubeStage::advance(const DualTable* const (&lower)[N], const DualTable* const (&upper)[N],
+                   const SolverConstants<typename tube_lanes::Lanes<N>::V>& c,
+                   SolverState<typename tube_lanes::Lanes<N>::V>& s,
+                   typename tube_lanes::Lanes<N>::V x) {
+  using L = tube_lanes::Lanes<N>;
+  using V = typename L::V;
+  using M = typename L::M;
+  const auto constant = [](double value) {
+    double values[N];
+    for (int l = 0; l < N; ++l)
+      values[l] = value;
+    return L::of(values);
+  };
+  const V tn = s.t, un = s.u, vn = s.v, rn = s.r;
+  const V tp = s.tp, up = s.up, vp = s.vp, rp = s.rp;
+  const V hb = s.hb, hc = s.hc;
+  const V ga = c.ga, m = c.m, l = c.l;
+  const V kappaGa = c.kappaGa;
+  const V outputCoupling = c.outputCoupling;
 
   // Starting guess: linear extrapolation from the last two samples, plus what the grid input
   // adds beyond a straight line. A node moves by about its sensitivity to the grid,
@@ -406,11 +502,11 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   // The guess error drops by two to three orders of magnitude for audio and most solves end a
   // step earlier. A second difference that is huge or not finite (garbage input) leaves the
   // plain guess: it would only throw the guess far off, or make it NaN.
-  const V inputChange = x - field(&TubeStage::lastInput);
-  const V curvature = inputChange - field(&TubeStage::lastInputChange);
+  const V inputChange = x - s.lastInput;
+  const V curvature = inputChange - s.lastInputChange;
   const V dx = L::select(L::atMost(L::abs(curvature), kGuessInputLimit), curvature, V{});
-  const V e2 = field(&TubeStage::upperDriveSensitivity) * dx;
-  const V e1 = field(&TubeStage::lowerDriveSensitivity) * dx;
+  const V e2 = s.upperSensitivity * dx;
+  const V e1 = s.lowerSensitivity * dx;
   const V et = -kappaGa * e2;
   const V eu = kMu * (e1 + et);
   const V ev = eu - e2;
@@ -424,7 +520,7 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   // the newest ones enter last.
   constexpr double k3 = DualTable::kSteps;
   const V earlier1 = (k3 * tp - (k3 * kInverseMu) * up) + (k3 * x + DualTable::kBias);
-  const V earlier2 = (k3 * vp - k3 * up) + field(&TubeStage::upperDriveBiased);
+  const V earlier2 = (k3 * vp - k3 * up) + c.upperDriveBiased;
   V offset1 = (((2.0 * k3 * kInverseMu) * un + earlier1) - (2.0 * k3) * tn) + k3 * e1;
   V offset2 = (((2.0 * k3) * un + earlier2) - (2.0 * k3) * vn) + k3 * e2;
 
@@ -438,19 +534,19 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   // right-hand side needs only the new currents and the two predicted ones, which keeps the
   // node voltages off the chain from one step to the next.
   const V plate = ga * (v - u);
-  const V cathode = m * (t - tn) - hb + field(&TubeStage::cathodeConductance) * t;
+  const V cathode = m * (t - tn) - hb + c.gk * t;
   const V coupling = l * ((v - vn) - (r - rn)) - hc;
-  V predicted1 = plate;                                           // linear part of F2
-  V predicted2 = coupling + plate;                                // linear part of F3
-  const V b12 = plate - cathode;                                  // b1 - b2, first step only
-  const V b4 = field(&TubeStage::loadConductance) * r - coupling; // -F4, first step only
+  V predicted1 = plate;             // linear part of F2
+  V predicted2 = coupling + plate;  // linear part of F3
+  const V b12 = plate - cathode;    // b1 - b2, first step only
+  const V b4 = c.gL * r - coupling; // -F4, first step only
 
-  const V plateGain = field(&TubeStage::reducedPlateGain);
-  const V kappa = field(&TubeStage::inverseCathodeDiagonal);
-  const V lambda = field(&TubeStage::reducedUpperInverse);
-  const V upperDiagonal = field(&TubeStage::reducedUpperDiagonal);
-  const V fromReduced = field(&TubeStage::slopeFromReduced);
-  const V pivot = field(&TubeStage::outputPivotInverse);
+  const V plateGain = c.plateGain;
+  const V kappa = c.kappa;
+  const V lambda = c.lambda;
+  const V upperDiagonal = c.upperDiagonal;
+  const V fromReduced = c.fromReduced;
+  const V pivot = c.pivot;
   const V three = constant(DualTable::kSteps);
   const V one = constant(1.0);
 
@@ -459,7 +555,7 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   // two right-hand-side terms that later steps have at zero.
   typename L::Count steps{};
   V upperSensitivity{}, lowerSensitivity{};
-  const auto step = [&](auto first, M active) {
+  const auto step = [&](auto first, M active) __attribute__((always_inline)) {
     constexpr bool kFirst = decltype(first)::value;
     V i1, s1, i2, x2;
     DualTable::evaluateLanes<N>(lower, offset1, i1, s1);
@@ -519,24 +615,57 @@ inline void TubeStage::solve(TubeStage* const (&stage)[N], const double (&input)
   while (L::any(active))
     active = step(std::false_type{}, active);
 
-  const V bypassHistory = m * (t - tn) - hb;
-  const V couplingHistory = l * ((v - vn) - (r - rn)) - hc;
-  for (int k = 0; k < N; ++k) {
-    TubeStage& s = *stage[k];
-    s.stepCount = L::countAt(steps, k);
-    s.lastInputChange = L::at(inputChange, k);
-    s.lastInput = L::at(x, k);
-    s.upperDriveSensitivity = L::at(upperSensitivity, k);
-    s.lowerDriveSensitivity = L::at(lowerSensitivity, k);
-    s.bypassHistoryCurrent = L::at(bypassHistory, k);
-    s.couplingHistoryCurrent = L::at(couplingHistory, k);
-    s.previousLowerCathodeVoltage = L::at(tn, k);
-    s.previousLowerPlateVoltage = L::at(un, k);
-    s.previousUpperCathodeVoltage = L::at(vn, k);
-    s.previousOutputVoltage = L::at(rn, k);
-    s.lowerCathodeVoltage = L::at(t, k);
-    s.lowerPlateVoltage = L::at(u, k);
-    s.upperCathodeVoltage = L::at(v, k);
-    s.outputVoltage = L::at(r, k);
-  }
+  s.hb = m * (t - tn) - hb;
+  s.hc = l * ((v - vn) - (r - rn)) - hc;
+  s.tp = tn;
+  s.up = un;
+  s.vp = vn;
+  s.rp = rn;
+  s.t = t;
+  s.u = u;
+  s.v = v;
+  s.r = r;
+  s.lastInputChange = inputChange;
+  s.lastInput = x;
+  s.upperSensitivity = upperSensitivity;
+  s.lowerSensitivity = lowerSensitivity;
+  return steps;
 }
+
+#if defined(OMBRINE_TUBE_PAIR_LANES)
+class TubeStage::PairLanes {
+public:
+  PairLanes(TubeStage& a, TubeStage& b)
+      : stages{&a, &b}, lower{&a.lowerTable, &b.lowerTable}, upper{&a.upperTable, &b.upperTable} {
+    load();
+  }
+
+  PairLanes(const PairLanes&) = delete;
+  PairLanes& operator=(const PairLanes&) = delete;
+
+  // Takes both stages' states (again) into the lanes, after a store() that let other code run
+  // them; the constants are reread too.
+  void load() {
+    loadLanes<2>(stages, state, constants);
+    steps = tube_lanes::Pair{static_cast<double>(stages[0]->stepCount),
+                             static_cast<double>(stages[1]->stepCount)};
+  }
+
+  // One grid voltage per lane in, both load voltages out.
+  [[gnu::always_inline]] tube_lanes::Pair process(tube_lanes::Pair x) {
+    steps = advance<2>(lower, upper, constants, state, x);
+    return state.r;
+  }
+
+  // Writes the lanes back to the two stages, the last sample's step counts included.
+  void store() { storeLanes<2>(stages, state, steps); }
+
+private:
+  TubeStage* const stages[2];
+  const DualTable* const lower[2];
+  const DualTable* const upper[2];
+  SolverState<tube_lanes::Pair> state;
+  SolverConstants<tube_lanes::Pair> constants;
+  tube_lanes::Lanes<2>::Count steps{};
+};
+#endif

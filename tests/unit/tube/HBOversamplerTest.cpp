@@ -239,16 +239,22 @@ TEST(HBOversampler, PairProcessingEqualsTwoChannelsBitForBit) {
       for (ORVEL* core : cores)
         change(*core);
     };
-    const auto process = [&](size_t from, size_t to) {
+    // Every few blocks the right tube is switched halfway through, as another thread may.
+    const auto process = [&](size_t from, size_t to, bool flip) {
+      const size_t flipAt = flip ? from + (to - from) / 2 : to;
+      const auto flipTube = [](ORVEL& c) { c.setTubeBuffer(!c.isTubeBufferOn()); };
       std::vector<double> yl(to - from), yr(to - from);
       if (entry == Entry::kPairCall) {
-        for (size_t i = from; i < to; ++i)
+        for (size_t i = from; i < to; ++i) {
+          if (i == flipAt) flipTube(r2);
           HBOversampler<ORVEL>::processPair(pl, left[i], pr, right[i], yl[i - from], yr[i - from]);
+        }
       } else {
         const auto run = [&]<class V>(V) {
           ASSERT_TRUE(HBOversampler<ORVEL>::PairLanes<V>::fits(pl, pr));
           HBOversampler<ORVEL>::PairLanes<V> lanes(pl, pr);
           for (size_t i = from; i < to; ++i) {
+            if (i == flipAt) flipTube(r2);
             const V y = lanes.process(V{left[i], right[i]});
             yl[i - from] = y[0];
             yr[i - from] = y[1];
@@ -261,6 +267,7 @@ TEST(HBOversampler, PairProcessingEqualsTwoChannelsBitForBit) {
           run(channel_lanes::Scalar{});
       }
       for (size_t i = from; i < to; ++i) {
+        if (i == flipAt) flipTube(r1);
         const double el = sl.process(left[i], 2, 0);
         const double er = sr.process(right[i], 2, 0);
         ASSERT_EQ(std::bit_cast<uint64_t>(yl[i - from]), std::bit_cast<uint64_t>(el)) << i;
@@ -287,7 +294,7 @@ TEST(HBOversampler, PairProcessingEqualsTwoChannelsBitForBit) {
         set({&r1, &r2},
             [&](ORVEL& c) { c.setFilterParameters(0.0, 0.4, 0.2, 0.5, 0.8, 0.0, 0.7, 0.2); });
       const size_t length = std::min<size_t>(1 + (block * 37) % 300, left.size() - at);
-      process(at, at + length);
+      process(at, at + length, block % 5 == 2);
       at += length;
     }
   }

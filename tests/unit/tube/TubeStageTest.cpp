@@ -300,6 +300,34 @@ TEST(TubeStage, PairEqualsTwoSeparateStagesBitForBit) {
     EXPECT_EQ(pa.getLowerCathodeVoltage(), a.getLowerCathodeVoltage()) << c.name;
     EXPECT_EQ(pb.getCouplingHistoryCurrent(), b.getCouplingHistoryCurrent()) << c.name;
     EXPECT_GT(differentSteps, 0) << c.name; // the lanes really stopped apart
+#if defined(OMBRINE_TUBE_PAIR_LANES)
+    // The same through states held in lanes over runs of varied length, handed back to the
+    // stages between runs, with now and then a sample through process() in between.
+    TubeStage ha = makeStage(c.leftRate), hb = makeStage(c.rightRate);
+    TubeStage ra = makeStage(c.leftRate), rb = makeStage(c.rightRate);
+    size_t i = 0;
+    for (int run = 0; i < n; ++run) {
+      const size_t end = std::min(n, i + 1 + static_cast<size_t>(run * 37) % 500);
+      TubeStage::PairLanes lanes(ha, hb);
+      for (; i < end; ++i) {
+        const tube_lanes::Pair y = lanes.process(tube_lanes::Pair{c.left[i], c.right[i]});
+        ASSERT_EQ(std::bit_cast<uint64_t>(y[0]), std::bit_cast<uint64_t>(ra.process(c.left[i])))
+            << c.name << " held left at " << i;
+        ASSERT_EQ(std::bit_cast<uint64_t>(y[1]), std::bit_cast<uint64_t>(rb.process(c.right[i])))
+            << c.name << " held right at " << i;
+      }
+      lanes.store();
+      ASSERT_EQ(ha.lastStepCount(), ra.lastStepCount()) << c.name << " at " << i;
+      ASSERT_EQ(hb.lastStepCount(), rb.lastStepCount()) << c.name << " at " << i;
+      if (i < n && run % 3 == 1) { // a sample outside the lanes
+        ASSERT_EQ(ha.process(c.left[i]), ra.process(c.left[i])) << c.name << " at " << i;
+        ASSERT_EQ(hb.process(c.right[i]), rb.process(c.right[i])) << c.name << " at " << i;
+        ++i;
+      }
+    }
+    EXPECT_EQ(ha.getLowerPlateVoltage(), ra.getLowerPlateVoltage()) << c.name;
+    EXPECT_EQ(hb.getBypassHistoryCurrent(), rb.getBypassHistoryCurrent()) << c.name;
+#endif
   }
 }
 
