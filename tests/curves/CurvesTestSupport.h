@@ -3,6 +3,7 @@
 // digital filter, the oversampler's half-band stages and the chain's fixed gains.
 #pragma once
 
+#include "ToolTestSupport.h"
 #include "core/Parameters.h"
 #include "curves/Settings.h"
 #include "dsp/eq/ORVELFilterSmoothed.h"
@@ -25,64 +26,17 @@
 
 namespace curvestest {
 
-class ScratchDir {
+using tooltest::readText;
+using tooltest::RunResult;
+
+class ScratchDir : public tooltest::ScratchDir {
 public:
-  ScratchDir() {
-    char pattern[] = "/tmp/ombrine-curves-test-XXXXXX";
-    if (const char* made = mkdtemp(pattern)) path = made;
-  }
-  ~ScratchDir() {
-    if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
-  }
-  std::string file(const std::string& name) const { return path + "/" + name; }
-  std::set<std::string> list() const { // hidden names too
-    std::set<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-      while (dirent* e = readdir(d))
-        if (std::string n = e->d_name; n != "." && n != "..") names.insert(n);
-      closedir(d);
-    }
-    return names;
-  }
-  std::string path;
+  ScratchDir() : tooltest::ScratchDir("ombrine-curves-test") {}
 };
 
-inline std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-inline std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs the built ombrine-curves; its output is captured outside any scratch directory.
+// Runs the built ombrine-curves.
 inline RunResult runCurves(const std::vector<std::string>& args) {
-  static int serial = 0;
-  const std::string base =
-      "/tmp/ombrine-curves-run-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-  std::string command = quote(OMBRINE_CURVES_PATH);
-  for (const auto& a : args)
-    command += " " + quote(a);
-  command += " >" + base + ".out 2>" + base + ".err </dev/null";
-  RunResult r;
-  const int status = std::system(command.c_str());
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = readText(base + ".out");
-  r.err = readText(base + ".err");
-  std::remove((base + ".out").c_str());
-  std::remove((base + ".err").c_str());
-  return r;
+  return tooltest::runProgram(OMBRINE_CURVES_PATH, args);
 }
 
 // A CSV of numbers: its header line and its rows.

@@ -3,6 +3,7 @@
 // module directly through the host library for reference outputs.
 #pragma once
 
+#include "ToolTestSupport.h"
 #include "render/AudioFile.h"
 #include "render/HostSession.h"
 #include "render/Parameters.h"
@@ -23,39 +24,14 @@
 
 namespace rendertest {
 
-// A fresh directory under /tmp, removed with everything in it.
-class ScratchDir {
-public:
-  ScratchDir() {
-    char pattern[] = "/tmp/ombrine-render-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made) path = made;
-  }
-  ~ScratchDir() {
-    if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
-  }
-  std::string file(const std::string& name) const { return path + "/" + name; }
-  // Every name in the directory, hidden ones included.
-  std::set<std::string> list() const {
-    std::set<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-      while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.insert(name);
-      }
-      closedir(d);
-    }
-    return names;
-  }
-  std::string path;
-};
+using tooltest::quote;
+using tooltest::readText;
+using tooltest::RunResult;
 
-inline std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+class ScratchDir : public tooltest::ScratchDir {
+public:
+  ScratchDir() : tooltest::ScratchDir("ombrine-render-test") {}
+};
 
 inline void writeText(const std::string& path, const std::string& text) {
   std::ofstream(path) << text;
@@ -87,36 +63,9 @@ inline render::AudioData testSignal(int channels, int rate, double seconds, int 
   return data;
 }
 
-struct RunResult {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-inline std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs the built ombrine-render with the arguments; output captured in files
-// outside the scratch directory so they do not show in its listing.
+// Runs the built ombrine-render with the arguments.
 inline RunResult runTool(const std::vector<std::string>& args) {
-  static int serial = 0;
-  const std::string base =
-      "/tmp/ombrine-render-run-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-  std::string command = quote(OMBRINE_RENDER_PATH);
-  for (const auto& a : args)
-    command += " " + quote(a);
-  command += " >" + base + ".out 2>" + base + ".err </dev/null";
-  RunResult r;
-  const int status = std::system(command.c_str());
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = readText(base + ".out");
-  r.err = readText(base + ".err");
-  std::remove((base + ".out").c_str());
-  std::remove((base + ".err").c_str());
-  return r;
+  return tooltest::runProgram(OMBRINE_RENDER_PATH, args);
 }
 
 // Feeds a file's samples through a fresh instance of the module in blocks,
