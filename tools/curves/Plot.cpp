@@ -105,17 +105,17 @@ struct LegendPlace {
 };
 
 // The corner of the frame where the legend box covers the fewest curve points.
-LegendPlace placeLegend(cairo_t* cr, const Frame& f, const PlotSpec& spec) {
+LegendPlace placeLegend(cairo_t* cr, const Frame& f, const Chart& chart) {
   cairo_set_font_size(cr, kFontSize);
   double textWidth = 0.0;
-  for (const auto& s : spec.series) {
+  for (const auto& s : chart.series) {
     cairo_text_extents_t e;
     cairo_text_extents(cr, s.label.c_str(), &e);
     textWidth = std::max(textWidth, e.x_advance);
   }
   const double w = kLegendPad + kLegendSample + kLegendGap + textWidth + kLegendPad;
   const double h =
-      kLegendPad + kLegendRow * static_cast<double>(spec.series.size()) + kLegendPad - 4.0;
+      kLegendPad + kLegendRow * static_cast<double>(chart.series.size()) + kLegendPad - 4.0;
   const double right = f.left + f.width - kLegendInset - w, left = f.left + kLegendInset;
   const double top = f.top + kLegendInset, bottom = f.top + f.height - kLegendInset - h;
   LegendPlace best;
@@ -123,10 +123,10 @@ LegendPlace placeLegend(cairo_t* cr, const Frame& f, const PlotSpec& spec) {
   for (const auto& [x0, y0] : {std::pair{right, top}, std::pair{left, top},
                                std::pair{right, bottom}, std::pair{left, bottom}}) {
     std::size_t covered = 0;
-    for (const auto& s : spec.series)
-      for (std::size_t i = 0; i < spec.x.size() && i < s.y.size(); ++i) {
+    for (const auto& s : chart.series)
+      for (std::size_t i = 0; i < chart.x.size() && i < s.y.size(); ++i) {
         if (!std::isfinite(s.y[i])) continue;
-        const double px = f.px(spec.x[i]), py = f.py(s.y[i]);
+        const double px = f.px(chart.x[i]), py = f.py(s.y[i]);
         if (px >= x0 - 4 && px <= x0 + w + 4 && py >= y0 - 4 && py <= y0 + h + 4) ++covered;
       }
     if (covered < best.covered) best = {x0, y0, w, h, covered};
@@ -134,8 +134,8 @@ LegendPlace placeLegend(cairo_t* cr, const Frame& f, const PlotSpec& spec) {
   return best;
 }
 
-void drawLegend(cairo_t* cr, const LegendPlace& at, const PlotSpec& spec) {
-  if (spec.series.empty()) return;
+void drawLegend(cairo_t* cr, const LegendPlace& at, const Chart& chart) {
+  if (chart.series.empty()) return;
   cairo_set_font_size(cr, kFontSize);
   cairo_rectangle(cr, at.x, at.y, at.w, at.h);
   cairo_set_source_rgba(cr, 1, 1, 1, 0.9);
@@ -143,7 +143,7 @@ void drawLegend(cairo_t* cr, const LegendPlace& at, const PlotSpec& spec) {
   cairo_set_source_rgb(cr, 0.7, 0.7, 0.7);
   cairo_set_line_width(cr, 1.0);
   cairo_stroke(cr);
-  for (std::size_t i = 0; i < spec.series.size(); ++i) {
+  for (std::size_t i = 0; i < chart.series.size(); ++i) {
     const double cy = at.y + kLegendPad + kLegendRow * (static_cast<double>(i) + 0.5) - 2.0;
     setStyle(cr, i, 2.5);
     cairo_move_to(cr, at.x + kLegendPad, cy);
@@ -151,7 +151,7 @@ void drawLegend(cairo_t* cr, const LegendPlace& at, const PlotSpec& spec) {
     cairo_stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0.0);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    showText(cr, spec.series[i].label, at.x + kLegendPad + kLegendSample + kLegendGap, cy, 0.0,
+    showText(cr, chart.series[i].label, at.x + kLegendPad + kLegendSample + kLegendGap, cy, 0.0,
              0.5);
   }
 }
@@ -187,27 +187,27 @@ Axis niceAxis(double minimum, double maximum, double minSpan) {
   return axis;
 }
 
-void setFrequencyAxis(PlotSpec& spec) {
-  spec.logX = true;
-  spec.xMin = 20.0;
-  spec.xMax = 20000.0;
-  spec.xTicks.clear();
-  spec.xTickLabels.clear();
-  spec.xMinorTicks.clear();
+void setFrequencyAxis(Chart& chart) {
+  chart.logX = true;
+  chart.xMin = 20.0;
+  chart.xMax = 20000.0;
+  chart.xTicks.clear();
+  chart.xTickLabels.clear();
+  chart.xMinorTicks.clear();
   for (double decade = 10.0; decade <= 10000.0; decade *= 10.0)
     for (int m = 1; m <= 9; ++m) {
       const double f = m * decade;
-      if (f < spec.xMin || f > spec.xMax) continue;
+      if (f < chart.xMin || f > chart.xMax) continue;
       if (m == 1 || m == 2 || m == 5) {
-        spec.xTicks.push_back(f);
-        spec.xTickLabels.push_back(f >= 1000.0 ? formatNumber(f / 1000.0) + "k" : formatNumber(f));
+        chart.xTicks.push_back(f);
+        chart.xTickLabels.push_back(f >= 1000.0 ? formatNumber(f / 1000.0) + "k" : formatNumber(f));
       } else {
-        spec.xMinorTicks.push_back(f);
+        chart.xMinorTicks.push_back(f);
       }
     }
 }
 
-void writePlot(const PlotSpec& spec, std::FILE* out) {
+void writePlot(const Chart& chart, std::FILE* out) {
   // Text is measured on a scratch surface: the legend decides the final width.
   std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> scratch(
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1), cairo_surface_destroy);
@@ -218,31 +218,31 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
 
   double yMin = std::numeric_limits<double>::infinity();
   double yMax = -yMin;
-  for (const auto& s : spec.series)
+  for (const auto& s : chart.series)
     for (double y : s.y)
       if (std::isfinite(y)) {
         yMin = std::min(yMin, y);
         yMax = std::max(yMax, y);
       }
-  Axis axis = niceAxis(yMin, yMax, spec.minYSpan);
+  Axis axis = niceAxis(yMin, yMax, chart.minYSpan);
   auto frameFor = [&](const Axis& a) {
     return Frame{kMarginLeft,
                  kMarginTop,
-                 spec.width - kMarginLeft - kMarginRight,
-                 spec.height - kMarginTop - kMarginBottom,
-                 spec.xMin,
-                 spec.xMax,
+                 chart.width - kMarginLeft - kMarginRight,
+                 chart.height - kMarginTop - kMarginBottom,
+                 chart.xMin,
+                 chart.xMax,
                  a.low,
                  a.high,
-                 spec.logX};
+                 chart.logX};
   };
   // When the legend would hide part of a curve, the range grows by a step or more at the bottom
   // (or top) to make room for it there; failing that, it goes beside the plot.
-  LegendPlace legend = placeLegend(measuring.get(), frameFor(axis), spec);
+  LegendPlace legend = placeLegend(measuring.get(), frameFor(axis), chart);
   for (int extra = 1; extra <= 3 && legend.covered > 0; ++extra)
     for (const Axis& a : {Axis{axis.low - extra * axis.step, axis.high, axis.step},
                           Axis{axis.low, axis.high + extra * axis.step, axis.step}}) {
-      const LegendPlace there = placeLegend(measuring.get(), frameFor(a), spec);
+      const LegendPlace there = placeLegend(measuring.get(), frameFor(a), chart);
       if (there.covered == 0) {
         axis = a;
         legend = there;
@@ -250,7 +250,7 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
       }
     }
   const Frame f = frameFor(axis);
-  int width = spec.width;
+  int width = chart.width;
   if (legend.covered > 0) {
     legend.x = f.left + f.width + kLegendInset + 4.0;
     legend.y = f.top;
@@ -258,7 +258,7 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
   }
 
   std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, spec.height), cairo_surface_destroy);
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, chart.height), cairo_surface_destroy);
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(surface.get()),
                                                              cairo_destroy);
   cairo_t* cr = context.get();
@@ -276,9 +276,9 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
     cairo_stroke(cr);
   };
   cairo_set_line_width(cr, 1.0);
-  for (double x : spec.xMinorTicks)
+  for (double x : chart.xMinorTicks)
     vertical(x, 0.93);
-  for (double x : spec.xTicks)
+  for (double x : chart.xTicks)
     vertical(x, 0.82);
   const int ySteps = static_cast<int>(std::lround((axis.high - axis.low) / axis.step));
   for (int i = 0; i <= ySteps; ++i) {
@@ -298,9 +298,9 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
   cairo_clip(cr);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-  for (std::size_t i = 0; i < spec.series.size(); ++i) {
+  for (std::size_t i = 0; i < chart.series.size(); ++i) {
     setStyle(cr, i, 2.0);
-    strokeSeries(cr, f, spec.x, spec.series[i].y);
+    strokeSeries(cr, f, chart.x, chart.series[i].y);
   }
   cairo_restore(cr);
 
@@ -313,24 +313,24 @@ void writePlot(const PlotSpec& spec, std::FILE* out) {
 
   cairo_set_font_size(cr, kFontSize);
   cairo_set_source_rgb(cr, 0.15, 0.15, 0.15);
-  for (std::size_t i = 0; i < spec.xTicks.size() && i < spec.xTickLabels.size(); ++i)
-    showText(cr, spec.xTickLabels[i], f.px(spec.xTicks[i]), f.top + f.height + 7.0, 0.5, 0.0);
+  for (std::size_t i = 0; i < chart.xTicks.size() && i < chart.xTickLabels.size(); ++i)
+    showText(cr, chart.xTickLabels[i], f.px(chart.xTicks[i]), f.top + f.height + 7.0, 0.5, 0.0);
   for (int i = 0; i <= ySteps; ++i) {
     const double y = axis.low + i * axis.step;
     showText(cr, formatNumber(y), f.left - 7.0, f.py(y), 1.0, 0.5);
   }
-  showText(cr, spec.xTitle, f.left + 0.5 * f.width, spec.height - 10.0, 0.5, 1.0);
+  showText(cr, chart.xTitle, f.left + 0.5 * f.width, chart.height - 10.0, 0.5, 1.0);
   cairo_save(cr);
   cairo_translate(cr, 18.0, f.top + 0.5 * f.height);
   cairo_rotate(cr, -std::numbers::pi / 2);
-  showText(cr, spec.yTitle, 0.0, 0.0, 0.5, 0.5);
+  showText(cr, chart.yTitle, 0.0, 0.0, 0.5, 0.5);
   cairo_restore(cr);
-  if (!spec.title.empty()) {
+  if (!chart.title.empty()) {
     cairo_set_font_size(cr, kTitleSize);
-    showText(cr, spec.title, f.left + 0.5 * f.width, 0.5 * f.top, 0.5, 0.5);
+    showText(cr, chart.title, f.left + 0.5 * f.width, 0.5 * f.top, 0.5, 0.5);
   }
 
-  drawLegend(cr, legend, spec);
+  drawLegend(cr, legend, chart);
 
   cairo_surface_flush(surface.get());
   if (cairo_status(cr) != CAIRO_STATUS_SUCCESS)

@@ -13,7 +13,7 @@ struct PlotSeries {
   std::vector<double> y; // one value per x
 };
 
-struct PlotSpec {
+struct Chart {
   std::string title;
   std::string xTitle;
   std::string yTitle;
@@ -40,9 +40,9 @@ Axis niceAxis(double minimum, double maximum, double minSpan);
 
 // The frequency axis from 20 Hz to 20 kHz: 20, 50, 100, 200, 500, 1k, ... labelled, the other
 // multiples of each decade as minor lines.
-void setFrequencyAxis(PlotSpec& spec);
+void setFrequencyAxis(Chart& chart);
 
 // Writes the plot as PNG to the stream. Throws render::RenderError.
-void writePlot(const PlotSpec& spec, std::FILE* out);
+void writePlot(const Chart& chart, std::FILE* out);
 
 } // namespace curves

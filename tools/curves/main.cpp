@@ -185,7 +185,7 @@ int run(const Options& o) {
   options.showTraces = o.verbose;
   const auto started = std::chrono::steady_clock::now();
 
-  curves::PlotSpec spec;
+  curves::Chart chart;
   char title[160];
   if (o.harmonics) {
     const auto rows = curves::measureHarmonics(modulePath, settings[0], curves::harmonicLevels(),
@@ -193,23 +193,23 @@ int run(const Options& o) {
     if (csv) writeHarmonicsCsv(csv->stream(), rows);
     std::snprintf(title, sizeof(title), "Harmonics of a 1 kHz sine: %s (%ld Hz)",
                   settings[0].text.c_str(), o.rate);
-    spec.title = title;
-    spec.xTitle = "Input level (dBFS)";
-    spec.yTitle = "Level relative to the fundamental (dB)";
-    spec.xMin = rows.front().levelDb;
-    spec.xMax = rows.back().levelDb;
-    for (double x = spec.xMin; x <= spec.xMax + 1e-9; x += 5.0) {
-      spec.xTicks.push_back(x);
-      spec.xTickLabels.push_back(std::to_string(static_cast<int>(x)));
+    chart.title = title;
+    chart.xTitle = "Input level (dBFS)";
+    chart.yTitle = "Level relative to the fundamental (dB)";
+    chart.xMin = rows.front().levelDb;
+    chart.xMax = rows.back().levelDb;
+    for (double x = chart.xMin; x <= chart.xMax + 1e-9; x += 5.0) {
+      chart.xTicks.push_back(x);
+      chart.xTickLabels.push_back(std::to_string(static_cast<int>(x)));
     }
-    spec.minYSpan = 20.0;
+    chart.minYSpan = 20.0;
     for (const auto& r : rows)
-      spec.x.push_back(r.levelDb);
+      chart.x.push_back(r.levelDb);
     for (std::size_t k = 0; k < 4; ++k) {
       curves::PlotSeries series{"H" + std::to_string(k + 2), {}};
       for (const auto& r : rows)
         series.y.push_back(r.harmonicsDb[k]);
-      spec.series.push_back(series);
+      chart.series.push_back(series);
     }
   } else {
     const auto frequencies = curves::responseFrequencies();
@@ -217,15 +217,15 @@ int run(const Options& o) {
     if (csv) writeResponseCsv(csv->stream(), settings, frequencies, gains);
     std::snprintf(title, sizeof(title), "Magnitude response, sine at %g dBFS (%ld Hz)",
                   options.levelDb, o.rate);
-    spec.title = title;
-    spec.xTitle = "Frequency (Hz)";
-    spec.yTitle = "Gain (dB)";
-    curves::setFrequencyAxis(spec);
-    spec.x = frequencies;
+    chart.title = title;
+    chart.xTitle = "Frequency (Hz)";
+    chart.yTitle = "Gain (dB)";
+    curves::setFrequencyAxis(chart);
+    chart.x = frequencies;
     for (std::size_t s = 0; s < settings.size(); ++s)
-      spec.series.push_back({settings[s].text, gains[s]});
+      chart.series.push_back({settings[s].text, gains[s]});
   }
-  curves::writePlot(spec, png.stream());
+  curves::writePlot(chart, png.stream());
   if (csv) csv->commit();
   png.commit();
 
