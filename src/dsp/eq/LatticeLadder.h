@@ -149,46 +149,50 @@ private:
     R k[Order + 1], c[Order + 1], v[Order + 1];
     R closestToUnity = 1; // smallest 1 - |k_m|
 
+    // Runs at every glide step: the loops are unrolled so that the whole conversion is
+    // straight-line code on registers.
     bool convert(const double* den, const double* num) {
-      R A[Order + 1]; // the current step's denominator, a_0..a_m
-      R step[Order + 1][Order + 1];
-      A[0] = 1;
+      R step[Order + 1][Order + 1]; // step[m]: the denominator after stepping down to order m
+      step[Order][0] = 1;
+#pragma GCC unroll 8
       for (int i = 1; i <= Order; ++i)
-        A[i] = den[i];
+        step[Order][i] = den[i];
+#pragma GCC unroll 8
       for (int m = Order; m >= 1; --m) {
-        for (int i = 0; i <= m; ++i)
-          step[m][i] = A[i];
-        const R km = A[m];
+        const R km = step[m][m];
         const R d = (R(1) - km) * (R(1) + km);
         if (!(d > 0)) return false; // |k| >= 1 or NaN
         k[m] = km;
         c[m] = std::sqrt(d);
         const R distance = R(1) - (km < 0 ? -km : km);
-        if (distance < closestToUnity) closestToUnity = distance;
-        R lower[Order + 1];
+        closestToUnity = distance < closestToUnity ? distance : closestToUnity;
+#pragma GCC unroll 8
         for (int i = 0; i < m; ++i)
-          lower[i] = (A[i] - km * A[m - i]) / d;
-        for (int i = 0; i < m; ++i)
-          A[i] = lower[i];
+          step[m - 1][i] = (step[m][i] - km * step[m][m - i]) / d;
       }
       step[0][0] = 1;
 
       R beta[Order + 1];
+#pragma GCC unroll 8
       for (int i = 0; i <= Order; ++i)
         beta[i] = num[i];
+#pragma GCC unroll 8
       for (int m = Order; m >= 0; --m) {
         v[m] = beta[m];
-        for (int i = 0; i <= m; ++i)
+#pragma GCC unroll 8
+        for (int i = 0; i < m; ++i)
           beta[i] -= v[m] * step[m][m - i];
       }
       // The normalised stages scale the backward path by c at every stage.
       R scale = 1;
+      bool finite = true;
+#pragma GCC unroll 8
       for (int m = Order; m >= 0; --m) {
         v[m] /= scale;
-        if (!std::isfinite(static_cast<double>(v[m]))) return false;
+        finite = finite && std::isfinite(static_cast<double>(v[m]));
         if (m >= 1) scale *= c[m];
       }
-      return true;
+      return finite;
     }
   };
 
