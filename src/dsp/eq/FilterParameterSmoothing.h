@@ -37,7 +37,13 @@ public:
   // One call per filter sample while `smoothingActive` is set (audio thread). True when a step
   // was due, and so the filter was redesigned.
   bool smoothStep() {
-    stepInterval = stepIntervalFor(self().sampleRate);
+    // The rate is a plain member its owner may set at any time; a comparison per call is much
+    // cheaper than the division that recomputes the interval.
+    const double rate = self().sampleRate;
+    if (!(rate == intervalRate)) {
+      stepInterval = stepIntervalFor(rate);
+      intervalRate = rate;
+    }
     const bool due = sampleCounter % static_cast<std::uint32_t>(stepInterval) == 0;
     if (due) {
       const std::uint32_t serial = targetSerial.load(std::memory_order_acquire);
@@ -96,4 +102,5 @@ private:
   }
 
   std::atomic<std::uint32_t> targetSerial{0};
+  double intervalRate = 0.0; // the rate stepInterval was computed for
 };
