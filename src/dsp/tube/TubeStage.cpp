@@ -43,7 +43,7 @@ std::unique_ptr<CubicUnityStepInterpolator> buildSlopeTable() {
   return std::make_unique<CubicUnityStepInterpolator>(xs, ys, kSlopeKnots);
 }
 
-// Coefficients of y + b t + c t^2 + d t^3 re-expanded in tau, with t = t0 + alpha tau.
+// Coefficients of y + b t + c t^2 + d t^3 re-expanded in u, with t = t0 + alpha u.
 void reexpand(const CubicUnityStepInterpolator& table, int32_t k, double t0, double alpha,
               double& y, double& b, double& c, double& d) {
   const double y0 = table.knotValues()[k];
@@ -84,9 +84,9 @@ void TubeStage::DualTable::build(const CubicUnityStepInterpolator& current,
     } else if (h / 2 >= currentKnots - 1) {
       constant(current.knotValues()[currentKnots - 1], y1, b1, c1, d1);
     } else {
-      reexpand(current, h / 2, 0.5 * (h % 2), 0.5, y1, b1, c1, d1);
+      reexpand(current, h / 2, 0.5 * (h % 2) + 0.25, 0.5, y1, b1, c1, d1);
     }
-    reexpand(slope, j / 3, (j % 3) / 3.0, 1.0 / 3.0, y2, b2, c2, d2);
+    reexpand(slope, j / 3, (j % 3) / 3.0 + 1.0 / 6.0, 1.0 / 3.0, y2, b2, c2, d2);
     DualInterval& k = intervals[j];
     k.y = tube_lanes::Pair{y1, y2};
     k.b = tube_lanes::Pair{b1, b2};

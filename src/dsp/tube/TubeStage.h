@@ -127,9 +127,9 @@ public:
 private:
   // Both curves on one grid: the current table's knots (every 2/3 V of drive) and the slope
   // table's (every volt) both fall on multiples of 1/3 V, so on each third of a volt both are
-  // single cubics. Each interval holds both, re-expanded in the local variable
-  // tau = 3 (w - w_j) in [0, 1]: one lookup per drive gives the current and the slope, from one
-  // cache line.
+  // single cubics. Each interval holds both, re-expanded about its middle in the local variable
+  // u = 3 (w - w_j) - 1/2 in [-1/2, 1/2]: one lookup per drive gives the current and the slope,
+  // from one cache line.
   // Element 0 of each coefficient is the current's, element 1 the slope's (or the affine
   // function of it), so both curves are evaluated with the same vector operations.
   struct alignas(64) DualInterval {
@@ -162,10 +162,10 @@ private:
                               typename tube_lanes::Lanes<N>::V& value1,
                               typename tube_lanes::Lanes<N>::V& value2);
 
-    // Rounding `biased` with the 1.5 * 2^52 trick gives the interval and the local variable in
-    // a few additions, and the powers of tau are ready before the coefficients arrive. (It
-    // relies on the default round-to-nearest mode; the block processing only adds
-    // flush-to-zero and denormals-are-zero.)
+    // Rounding `biased` with the 1.5 * 2^52 trick gives the interval and, as what the rounding
+    // took off, the local variable, in three additions. The cubic is then split so that its
+    // two halves and u^2 are computed side by side. (It relies on the default round-to-nearest
+    // mode; the block processing only adds flush-to-zero and denormals-are-zero.)
     tube_lanes::Pair evaluate(double biased) const {
       constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52
       constexpr uint64_t kRoundBits = 0x4338000000000000ull;
@@ -176,12 +176,10 @@ private:
       const uint64_t i = std::bit_cast<uint64_t>(rounded) - kRoundBits;
       if (i >= static_cast<uint64_t>(intervalCount)) [[unlikely]]
         return biased >= 0.0 ? tube_lanes::Pair{last1, last2} : tube_lanes::Pair{first1, first2};
-      const double tau = (biased - (rounded - kRound)) + 0.5; // exact, in [0, 1]
-      const tube_lanes::Pair t1 = {tau, tau};
-      const tube_lanes::Pair t2 = t1 * t1;
-      const tube_lanes::Pair t3 = t2 * t1;
+      const double local = biased - (rounded - kRound); // exact, in [-1/2, 1/2]
+      const tube_lanes::Pair u = {local, local};
       const DualInterval& k = intervals[i];
-      return (k.y + k.b * t1) + (k.c * t2 + k.d * t3);
+      return (k.y + k.b * u) + (u * u) * (k.c + k.d * u);
     }
   };
 
