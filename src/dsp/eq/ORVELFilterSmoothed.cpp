@@ -1,6 +1,8 @@
 #include "dsp/eq/ORVELFilterSmoothed.h"
 
-#include <cstring>
+#include <array>
+#include <bit>
+#include <cstdint>
 
 namespace {
 
@@ -27,6 +29,19 @@ constexpr double kClb[ORVELFilterSmoothed::kLoFreqSteps] = {2.2e-6, 1e-6,   6.8e
 
 // A parameter value made finite and brought into 0..1: NaN and everything below 0 give 0,
 // everything above 1 (+inf included) gives 1. Values inside 0..1 pass unchanged.
+// Bit-for-bit equality of two values made of doubles (NaN equals the same NaN, -0 differs from
+// +0), inline: a library memcmp call costs more than the comparison itself.
+template <class T> bool sameBits(const T& a, const T& b) {
+  static_assert(sizeof(T) % sizeof(std::uint64_t) == 0);
+  using Words = std::array<std::uint64_t, sizeof(T) / sizeof(std::uint64_t)>;
+  const Words x = std::bit_cast<Words>(a);
+  const Words y = std::bit_cast<Words>(b);
+  std::uint64_t difference = 0;
+  for (std::size_t i = 0; i < x.size(); ++i)
+    difference |= x[i] ^ y[i];
+  return difference == 0;
+}
+
 double unitRange(double v) {
   if (!(v >= 0.0)) return 0.0;
   return v > 1.0 ? 1.0 : v;
@@ -181,8 +196,7 @@ void ORVELFilterSmoothed::updateCoefficients() {
   // come out of taking the other's. Compared bit for bit, from what each side actually read.
   if (const ORVELFilterSmoothed* other = designSource) {
     const Design& d = other->latest;
-    if (std::memcmp(&d.components, &c, sizeof c) == 0 &&
-        std::memcmp(&d.rate, &sampleRate, sizeof sampleRate) == 0) {
+    if (sameBits(d.components, c) && sameBits(d.rate, sampleRate)) {
       coefficients = other->coefficients;
       // The conversion fails the same way on the same design: then the section keeps its own.
       if (d.converted) {
