@@ -155,31 +155,67 @@ private:
 
     static double offsetOf(double w) { return kSteps * w + kBias; }
 
-    // evaluate() on one table per lane.
+    static constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52
+    static constexpr uint64_t kRoundBits = 0x4338000000000000ull;
+    // A signalling NaN: no sum has this bit pattern, so it never matches a rounded offset.
+    static constexpr uint64_t kNoInterval = 0x7ff0000000000001ull;
+
+    // The interval a solver's last lookup in a table used. Newton steps move the drives by far
+    // less than an interval, and from sample to sample mostly too: when the next lookup rounds
+    // to the same bits, its coefficients are read from where they already were, without waiting
+    // for the rounding to become an address. The values are the same bits either way.
+    struct Recent {
+      uint64_t bits = kNoInterval; // the rounded offset, as evaluate() computes it
+      uint64_t index = 0;
+      double base = 0.0; // the interval's nearest integer
+    };
+
+    // evaluateNear() on one table per lane.
     template <int N>
     static void evaluateLanes(const DualTable* const (&tables)[N],
                               typename tube_lanes::Lanes<N>::V biased,
                               typename tube_lanes::Lanes<N>::V& value1,
-                              typename tube_lanes::Lanes<N>::V& value2);
+                              typename tube_lanes::Lanes<N>::V& value2, Recent (&recent)[2]);
+
+    static tube_lanes::Pair cubic(const DualInterval& k, double local) {
+      const tube_lanes::Pair u = {local, local};
+      return (k.y + k.b * u) + (u * u) * (k.c + k.d * u);
+    }
+
+    tube_lanes::Pair ends(double biased) const {
+      return biased >= 0.0 ? tube_lanes::Pair{last1, last2} : tube_lanes::Pair{first1, first2};
+    }
+
+    // evaluate(), with the lookup skipped when `recent` already holds the interval.
+    [[gnu::always_inline]] tube_lanes::Pair evaluateNear(double biased, Recent& recent) const {
+      const double rounded = biased + kRound;
+      const uint64_t bits = std::bit_cast<uint64_t>(rounded);
+      if (bits != recent.bits) [[unlikely]] {
+        const uint64_t i = bits - kRoundBits;
+        if (i >= static_cast<uint64_t>(intervalCount)) {
+          recent.bits = kNoInterval;
+          return ends(biased);
+        }
+        recent.bits = bits;
+        recent.index = i;
+        recent.base = rounded - kRound;
+      }
+      return cubic(intervals[recent.index], biased - recent.base);
+    }
 
     // Rounding `biased` with the 1.5 * 2^52 trick gives the interval and, as what the rounding
     // took off, the local variable, in three additions. The cubic is then split so that its
     // two halves and u^2 are computed side by side. (It relies on the default round-to-nearest
     // mode; the block processing only adds flush-to-zero and denormals-are-zero.)
     tube_lanes::Pair evaluate(double biased) const {
-      constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52
-      constexpr uint64_t kRoundBits = 0x4338000000000000ull;
       const double rounded = biased + kRound;
       // For -0.5 <= biased < 2^51 the low bits of `rounded` hold the nearest integer to
       // `biased`. Every other argument, NaN and infinities included, leaves the difference of
       // the bit patterns outside 0 .. n - 1, and the end values are held there.
       const uint64_t i = std::bit_cast<uint64_t>(rounded) - kRoundBits;
       if (i >= static_cast<uint64_t>(intervalCount)) [[unlikely]]
-        return biased >= 0.0 ? tube_lanes::Pair{last1, last2} : tube_lanes::Pair{first1, first2};
-      const double local = biased - (rounded - kRound); // exact, in [-1/2, 1/2]
-      const tube_lanes::Pair u = {local, local};
-      const DualInterval& k = intervals[i];
-      return (k.y + k.b * u) + (u * u) * (k.c + k.d * u);
+        return ends(biased);
+      return cubic(intervals[i], biased - (rounded - kRound)); // exact, in [-1/2, 1/2]
     }
   };
 
@@ -191,6 +227,7 @@ private:
     V tp, up, vp, rp; // and of the one before
     V hb, hc;         // capacitor history currents
     V lastInput, lastInputChange, upperSensitivity, lowerSensitivity; // for the starting guess
+    DualTable::Recent lowerRecent[2], upperRecent[2]; // per lane
   };
   // What a solve reads that only changes with the rate.
   template <class V> struct SolverConstants {
@@ -245,6 +282,8 @@ private:
   double lastInputChange = 0.0;
   double upperDriveSensitivity = 0.0; // dw2/dx
   double lowerDriveSensitivity = 0.0; // dw1/dx, the grid's own volt not counted
+  DualTable::Recent lowerRecent;       // the intervals of the last lookups
+  DualTable::Recent upperRecent;
 
   std::unique_ptr<CubicUnityStepInterpolator> currentTable;
   std::unique_ptr<CubicUnityStepInterpolator> slopeTable;
@@ -350,14 +389,15 @@ template <int N>
 inline void TubeStage::DualTable::evaluateLanes(const DualTable* const (&tables)[N],
                                                 typename tube_lanes::Lanes<N>::V biased,
                                                 typename tube_lanes::Lanes<N>::V& value1,
-                                                typename tube_lanes::Lanes<N>::V& value2) {
+                                                typename tube_lanes::Lanes<N>::V& value2,
+                                                Recent (&recent)[2]) {
   if constexpr (N == 1) {
-    const tube_lanes::Pair both = tables[0]->evaluate(biased);
+    const tube_lanes::Pair both = tables[0]->evaluateNear(biased, recent[0]);
     value1 = both[0];
     value2 = both[1];
   } else {
-    const tube_lanes::Pair a = tables[0]->evaluate(biased[0]);
-    const tube_lanes::Pair b = tables[1]->evaluate(biased[1]);
+    const tube_lanes::Pair a = tables[0]->evaluateNear(biased[0], recent[0]);
+    const tube_lanes::Pair b = tables[1]->evaluateNear(biased[1], recent[1]);
     value1 = tube_lanes::Pair{a[0], b[0]};
     value2 = tube_lanes::Pair{a[1], b[1]};
   }
@@ -414,6 +454,10 @@ inline void TubeStage::loadLanes(TubeStage* const (&stage)[N],
   s.lastInputChange = field(&TubeStage::lastInputChange);
   s.upperSensitivity = field(&TubeStage::upperDriveSensitivity);
   s.lowerSensitivity = field(&TubeStage::lowerDriveSensitivity);
+  for (int l = 0; l < N; ++l) {
+    s.lowerRecent[l] = stage[l]->lowerRecent;
+    s.upperRecent[l] = stage[l]->upperRecent;
+  }
   c.ga = field(&TubeStage::upperCathodeConductance);
   c.gk = field(&TubeStage::cathodeConductance);
   c.gL = field(&TubeStage::loadConductance);
@@ -442,6 +486,8 @@ inline void TubeStage::storeLanes(TubeStage* const (&stage)[N],
     st.lastInput = L::at(s.lastInput, k);
     st.upperDriveSensitivity = L::at(s.upperSensitivity, k);
     st.lowerDriveSensitivity = L::at(s.lowerSensitivity, k);
+    st.lowerRecent = s.lowerRecent[k];
+    st.upperRecent = s.upperRecent[k];
     st.bypassHistoryCurrent = L::at(s.hb, k);
     st.couplingHistoryCurrent = L::at(s.hc, k);
     st.previousLowerCathodeVoltage = L::at(s.tp, k);
@@ -559,8 +605,8 @@ TubeStage::advance(const DualTable* const (&lower)[N], const DualTable* const (&
   const auto step = [&](auto first, M active) __attribute__((always_inline)) {
     constexpr bool kFirst = decltype(first)::value;
     V i1, s1, i2, x2;
-    DualTable::evaluateLanes<N>(lower, offset1, i1, s1);
-    DualTable::evaluateLanes<N>(upper, offset2, i2, x2);
+    DualTable::evaluateLanes<N>(lower, offset1, i1, s1, s.lowerRecent);
+    DualTable::evaluateLanes<N>(upper, offset2, i2, x2, s.upperRecent);
 
     const V b2 = i1 - predicted1;
     V b3 = i2 - predicted2;
