@@ -2,8 +2,8 @@
 
 #include "core/Parameters.h"
 #include "core/ScopedDenormals.h"
+#include "core/StereoBlock.h"
 #include "dsp/eq/ORVELFilterSmoothed.h"
-#include "dsp/tube/ChannelLanes.h"
 
 #include <cmath>
 
@@ -22,7 +22,31 @@ static_assert(kLoFreq - kHiBoost + 1 == ORVELFilterSmoothed::kNumControls);
 
 } // namespace
 
-ChannelPairProcessor::ChannelPairProcessor() {
+#if defined(OMBRINE_WIDE_VECTORS)
+bool stereo_block::wideAvailable() {
+  // Both features as the processor and the operating system report them (AVX needs the OS to
+  // save the wide registers; the run-time library checks that too).
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+#else
+// Built without the wide loop (another architecture or the Windows module): never in use.
+bool stereo_block::wideAvailable() { return false; }
+void stereo_block::runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
+                           const std::atomic<double>& inputGain,
+                           const std::atomic<double>& outputGain, const float* inL,
+                           const float* inR, float* outL, float* outR, std::int32_t n) {
+  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
+}
+void stereo_block::runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
+                           const std::atomic<double>& inputGain,
+                           const std::atomic<double>& outputGain, const double* inL,
+                           const double* inR, double* outL, double* outR, std::int32_t n) {
+  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
+}
+#endif
+
+ChannelPairProcessor::ChannelPairProcessor() : wide(stereo_block::wideAvailable()) {
   leftCore = std::make_unique<ORVEL>(kDefaultSampleRate);
   rightCore = std::make_unique<ORVEL>(kDefaultSampleRate);
   leftOversampler = std::make_unique<HBOversampler<ORVEL>>(leftCore.get(), kDefaultSampleRate);
@@ -127,29 +151,14 @@ void ChannelPairProcessor::processBlock(const Sample* inL, const Sample* inR, Sa
   const uint32_t factor = left.getFactor();
   // The gains are read at every sample so that a change from another thread acts at once; the
   // mode is read once per block.
-  using Lanes = channel_lanes::Pair;
-  using Chains = HBOversampler<ORVEL>::PairLanes<Lanes>;
   const bool stereo = processMode.load(std::memory_order_relaxed) == kModeStereo;
-  if (stereo && Chains::fits(left, right)) {
-    // Both channels side by side through the whole chain, their states held in the lanes for
-    // the block: the same bits as the frame-by-frame loop below, in fewer instructions. Each
-    // frame's filtering is done one frame ahead of its tube solves, so that it runs while the
-    // previous frame's solves wait on their own latency. Frame i + 1's inputs are read before
-    // frame i's outputs are written: in-place buffers still work.
-    Chains chains(left, right);
-    const auto input = [&](std::int32_t i) {
-      return Lanes{static_cast<double>(inL[i]), static_cast<double>(inR[i])} *
-             inputGain.load(std::memory_order_relaxed);
-    };
-    Chains::Prepared next = chains.prepare(input(0));
-    for (std::int32_t i = 0; i < n; ++i) {
-      const Chains::Prepared current = next;
-      if (i + 1 < n) next = chains.prepare(input(i + 1));
-      const Lanes y = chains.finish(current) * outputGain.load(std::memory_order_relaxed);
-      outL[i] = static_cast<Sample>(y[0]);
-      outR[i] = static_cast<Sample>(y[1]);
-    }
-    chains.store();
+  if (stereo && stereo_block::Chains::fits(left, right)) {
+    // Both channels side by side through the whole chain: the baseline build gives the same
+    // bits as the frame-by-frame loop below, in fewer instructions.
+    if (wide)
+      stereo_block::runWide(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
+    else
+      stereo_block::run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
   } else if (stereo) {
     for (std::int32_t i = 0; i < n; ++i) {
       // Both inputs of a frame are read before either output is written, so in-place buffers
@@ -177,6 +186,11 @@ void ChannelPairProcessor::processBlock(const Sample* inL, const Sample* inR, Sa
     }
   }
   recoverIfNeeded(static_cast<double>(outL[n - 1]), static_cast<double>(outR[n - 1]));
+}
+
+bool ChannelPairProcessor::useWideVectors(bool on) {
+  wide = on && stereo_block::wideAvailable();
+  return wide;
 }
 
 void ChannelPairProcessor::process(const float* inL, const float* inR, float* outL, float* outR,

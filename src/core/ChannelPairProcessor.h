@@ -53,6 +53,13 @@ public:
   void process(const double* inL, const double* inR, double* outL, double* outR,
                std::int32_t frames);
 
+  // The stereo loop's build for processors with AVX2 and FMA: in use from construction where the
+  // processor has them. Its output differs from the baseline build's by rounding only. Off, or
+  // on where available; returns whether it is in use. Call while no block is running (tests and
+  // measurements).
+  bool useWideVectors(bool on);
+  bool usesWideVectors() const { return wide; }
+
   // Read-outs for tests.
   double getInputGain() const { return inputGain.load(std::memory_order_relaxed); }
   double getOutputGain() const { return outputGain.load(std::memory_order_relaxed); }
@@ -80,4 +87,5 @@ private:
   std::atomic<double> inputGain{1.0};
   std::atomic<double> outputGain{1.0};
   std::array<std::atomic<float>, kNumParams> values{};
+  bool wide = false; // the stereo loop's wide build
 };

@@ -51,11 +51,12 @@ TEST(ModuleMono, LeftInputOnlyAndRightChainUntouched) {
   mono.processDouble(a.inputs(), a.outputs(), 512);
   for (int i = 0; i < 512; ++i) ASSERT_EQ(a.out[0][i], a.out[1][i]);
 
-  // Same left input in stereo on a fresh instance: same left output.
+  // Same left input in stereo on a fresh instance: same left output, up to the rounding of the
+  // stereo loop's wide build where the processor has one.
   b.in[0] = a.in[0];
   b.in[1] = noise(512, 0.3, 99);
   fresh.processDouble(b.inputs(), b.outputs(), 512);
-  for (int i = 0; i < 512; ++i) ASSERT_EQ(a.out[0][i], b.out[0][i]);
+  for (int i = 0; i < 512; ++i) ASSERT_NEAR(a.out[0][i], b.out[0][i], 1e-12) << i;
 
   // Back to stereo: the right chain starts where it was, i.e. fresh.
   vsthost::Plugin reference(builtModule());

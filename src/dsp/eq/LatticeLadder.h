@@ -76,7 +76,7 @@ public:
     V k[Order + 1]{}, c[Order + 1]{}, v[Order + 1]{}, g[Order]{};
 
     // After every conversion of that lane's lattice.
-    void loadCoefficients(int lane, const LatticeLadder& s) {
+    [[gnu::always_inline]] void loadCoefficients(int lane, const LatticeLadder& s) {
       for (int m = 1; m <= Order; ++m) {
         k[m][lane] = s.k[m];
         c[m][lane] = s.c[m];
@@ -84,11 +84,11 @@ public:
       for (int m = 0; m <= Order; ++m)
         v[m][lane] = s.v[m];
     }
-    void loadHistory(const LatticeLadder& a, const LatticeLadder& b) {
+    [[gnu::always_inline]] void loadHistory(const LatticeLadder& a, const LatticeLadder& b) {
       for (int m = 0; m < Order; ++m)
         g[m] = V{a.g[m], b.g[m]};
     }
-    void storeHistory(LatticeLadder& a, LatticeLadder& b) const {
+    [[gnu::always_inline]] void storeHistory(LatticeLadder& a, LatticeLadder& b) const {
       for (int m = 0; m < Order; ++m) {
         a.g[m] = g[m][0];
         b.g[m] = g[m][1];
@@ -102,14 +102,14 @@ public:
 #pragma GCC unroll 8
       for (int m = Order; m >= 1; --m) {
         const V gPrev = g[m - 1];
-        gn[m] = k[m] * f + c[m] * gPrev;
-        f = c[m] * f - k[m] * gPrev;
+        gn[m] = separate(k[m] * f) + separate(c[m] * gPrev);
+        f = separate(c[m] * f) - separate(k[m] * gPrev);
       }
       gn[0] = f;
       V y = v[0] * gn[0];
 #pragma GCC unroll 8
       for (int m = 1; m <= Order; ++m)
-        y += v[m] * gn[m];
+        y += separate(v[m] * gn[m]);
 #pragma GCC unroll 8
       for (int m = 0; m < Order; ++m)
         g[m] = gn[m];
@@ -117,7 +117,7 @@ public:
     }
 
     // Only `lane` runs; the other keeps its input as output and its history as it was.
-    V processLane(V x, int lane) {
+    [[gnu::always_inline]] V processLane(V x, int lane) {
       const int other = 1 - lane;
       double kept[Order];
       for (int m = 0; m < Order; ++m)
@@ -129,6 +129,16 @@ public:
       return y;
     }
   };
+
+  // A product kept apart from the sum it enters. Where the compiler may fuse a multiplication
+  // with an addition (a build with FMA), it would round once where this filter rounds twice; so
+  // the equalizer computes the same bits in every build.
+  template <class V> [[gnu::always_inline]] static V separate(V x) {
+#if defined(__FMA__)
+    asm("" : "+x"(x));
+#endif
+    return x;
+  }
 
   void clearHistory() {
     for (double& s : g)

@@ -103,11 +103,11 @@ public:
   // anything else touches the two oversamplers.
   template <class V> class PairLanes {
   public:
-    static bool fits(const HBOversampler& a, const HBOversampler& b) {
+    [[gnu::always_inline]] static bool fits(const HBOversampler& a, const HBOversampler& b) {
       return a.factor == 2 && b.factor == 2;
     }
 
-    PairLanes(HBOversampler& a, HBOversampler& b) : a(a), b(b), core(*a.processor, *b.processor) {
+    [[gnu::always_inline]] PairLanes(HBOversampler& a, HBOversampler& b) : a(a), b(b), core(*a.processor, *b.processor) {
       up.load(a.upStages[0], b.upStages[0]);
       down.load(a.downStages[0], b.downStages[0]);
     }
@@ -138,7 +138,7 @@ public:
       return down.downsample(first, second);
     }
 
-    void store() {
+    [[gnu::always_inline]] void store() {
       up.store(a.upStages[0], b.upStages[0]);
       down.store(a.downStages[0], b.downStages[0]);
       core.store();

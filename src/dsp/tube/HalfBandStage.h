@@ -122,13 +122,13 @@ private:
 // section's previous input and every section's previous output.
 template <class V> class HalfBandLanes {
 public:
-  void load(const HalfBandStage& a, const HalfBandStage& b) {
+  [[gnu::always_inline]] void load(const HalfBandStage& a, const HalfBandStage& b) {
     branchA.load(a.branchA, b.branchA);
     branchB.load(a.branchB, b.branchB);
     delay = V{a.delay, b.delay};
   }
 
-  void store(HalfBandStage& a, HalfBandStage& b) const {
+  [[gnu::always_inline]] void store(HalfBandStage& a, HalfBandStage& b) const {
     branchA.store(a.branchA, b.branchA);
     branchB.store(a.branchB, b.branchB);
     a.delay = delay[0];
@@ -153,13 +153,13 @@ private:
     V input{};             // first section's x[n-1]
     V output[kSections]{}; // each section's y[n-1]
 
-    void load(const AllpassChain& a, const AllpassChain& b) {
+    [[gnu::always_inline]] void load(const AllpassChain& a, const AllpassChain& b) {
       input = V{a.getSection(0).getPreviousInput(), b.getSection(0).getPreviousInput()};
       for (int32_t i = 0; i < kSections; ++i)
         output[i] = V{a.getSection(i).getPreviousOutput(), b.getSection(i).getPreviousOutput()};
     }
 
-    void store(AllpassChain& a, AllpassChain& b) const {
+    [[gnu::always_inline]] void store(AllpassChain& a, AllpassChain& b) const {
       V in = input;
       for (int32_t i = 0; i < kSections; ++i) {
         a.getSection(i).setHistory(in[0], output[i][0]);

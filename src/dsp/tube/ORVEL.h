@@ -128,7 +128,7 @@ private:
 
 template <class V> class ORVEL::PairLanes {
 public:
-  PairLanes(ORVEL& a, ORVEL& b) : a(a), b(b), tubes(*a.tube, *b.tube) {
+  [[gnu::always_inline]] PairLanes(ORVEL& a, ORVEL& b) : a(a), b(b), tubes(*a.tube, *b.tube) {
     lattice.loadCoefficients(0, a.filter->section);
     lattice.loadCoefficients(1, b.filter->section);
     lattice.loadHistory(a.filter->section, b.filter->section);
@@ -137,7 +137,7 @@ public:
   PairLanes(const PairLanes&) = delete;
   PairLanes& operator=(const PairLanes&) = delete;
 
-  void store() {
+  [[gnu::always_inline]] void store() {
     lattice.storeHistory(a.filter->section, b.filter->section);
     tubes.store();
   }
@@ -181,7 +181,7 @@ private:
   // are the solver's own vector type; elsewhere one paired call per sample.
   class Tubes {
   public:
-    Tubes(TubeStage& a, TubeStage& b) : a(a), b(b) {}
+    [[gnu::always_inline]] Tubes(TubeStage& a, TubeStage& b) : a(a), b(b) {}
 
     // Both load voltages with the sign change of process().
     [[gnu::always_inline]] V processNegated(V x) {
@@ -192,20 +192,22 @@ private:
           held = true;
         }
         return -lanes.process(x);
-      }
+      } else
 #endif
-      TubeStage::processPair(a, x[0], b, x[1]);
-      return V{-a.getOutputVoltage(), -b.getOutputVoltage()};
+      {
+        TubeStage::processPair(a, x[0], b, x[1]);
+        return V{-a.getOutputVoltage(), -b.getOutputVoltage()};
+      }
     }
 
-    void release() {
+    [[gnu::always_inline]] void release() {
 #if defined(OMBRINE_TUBE_PAIR_LANES)
       if (held) lanes.store();
       held = false;
 #endif
     }
 
-    void store() { release(); }
+    [[gnu::always_inline]] void store() { release(); }
 
   private:
     TubeStage& a;

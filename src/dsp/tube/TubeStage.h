@@ -78,12 +78,12 @@ public:
   double getSampleRate() const { return sampleRate; }
 
   // One sample: lower grid voltage in, load voltage out.
-  double process(double x);
+  [[gnu::always_inline]] double process(double x);
 
   // One sample on each of two stages, exactly as a.process(xa) and b.process(xb) would do it
   // (bit for bit), with both Newton solves run side by side: the two chains of dependent
   // operations overlap and share instructions. Read the outputs with getOutputVoltage().
-  static void processPair(TubeStage& a, double xa, TubeStage& b, double xb);
+  [[gnu::always_inline]] static void processPair(TubeStage& a, double xa, TubeStage& b, double xb);
 
   // Two stages over a run of samples, each pair of samples exactly as processPair() would do
   // it. Their states live in vector lanes from construction (or load()) to store(): the
@@ -164,25 +164,27 @@ private:
     // less than an interval, and from sample to sample mostly too: when the next lookup rounds
     // to the same bits, its coefficients are read from where they already were, without waiting
     // for the rounding to become an address. The values are the same bits either way.
+    // (No member initialisers: the solver's lane state stays trivially constructible.)
     struct Recent {
-      uint64_t bits = kNoInterval; // the rounded offset, as evaluate() computes it
-      uint64_t index = 0;
-      double base = 0.0; // the interval's nearest integer
+      uint64_t bits;  // the rounded offset, as evaluate() computes it
+      uint64_t index;
+      double base; // the interval's nearest integer
     };
+    static constexpr Recent kNoRecent = {kNoInterval, 0, 0.0};
 
     // evaluateNear() on one table per lane.
     template <int N>
-    static void evaluateLanes(const DualTable* const (&tables)[N],
+    [[gnu::always_inline]] static void evaluateLanes(const DualTable* const (&tables)[N],
                               typename tube_lanes::Lanes<N>::V biased,
                               typename tube_lanes::Lanes<N>::V& value1,
                               typename tube_lanes::Lanes<N>::V& value2, Recent (&recent)[2]);
 
-    static tube_lanes::Pair cubic(const DualInterval& k, double local) {
+    [[gnu::always_inline]] static tube_lanes::Pair cubic(const DualInterval& k, double local) {
       const tube_lanes::Pair u = {local, local};
       return (k.y + k.b * u) + (u * u) * (k.c + k.d * u);
     }
 
-    tube_lanes::Pair ends(double biased) const {
+    [[gnu::always_inline]] tube_lanes::Pair ends(double biased) const {
       return biased >= 0.0 ? tube_lanes::Pair{last1, last2} : tube_lanes::Pair{first1, first2};
     }
 
@@ -236,13 +238,14 @@ private:
   };
 
   // The per-sample solve on N stages at once (N = 1 or 2).
-  template <int N> static void solve(TubeStage* const (&stage)[N], const double (&input)[N]);
   template <int N>
-  static void loadLanes(TubeStage* const (&stage)[N],
+  [[gnu::always_inline]] static void solve(TubeStage* const (&stage)[N], const double (&input)[N]);
+  template <int N>
+  [[gnu::always_inline]] static void loadLanes(TubeStage* const (&stage)[N],
                         SolverState<typename tube_lanes::Lanes<N>::V>& state,
                         SolverConstants<typename tube_lanes::Lanes<N>::V>& constants);
   template <int N>
-  static void storeLanes(TubeStage* const (&stage)[N],
+  [[gnu::always_inline]] static void storeLanes(TubeStage* const (&stage)[N],
                          const SolverState<typename tube_lanes::Lanes<N>::V>& state,
                          typename tube_lanes::Lanes<N>::Count steps);
   // One sample's Newton solve on state held in lanes; returns the steps taken per lane.
@@ -282,8 +285,8 @@ private:
   double lastInputChange = 0.0;
   double upperDriveSensitivity = 0.0; // dw2/dx
   double lowerDriveSensitivity = 0.0; // dw1/dx, the grid's own volt not counted
-  DualTable::Recent lowerRecent;       // the intervals of the last lookups
-  DualTable::Recent upperRecent;
+  DualTable::Recent lowerRecent = DualTable::kNoRecent; // the intervals of the last lookups
+  DualTable::Recent upperRecent = DualTable::kNoRecent;
 
   std::unique_ptr<CubicUnityStepInterpolator> currentTable;
   std::unique_ptr<CubicUnityStepInterpolator> slopeTable;
@@ -682,7 +685,7 @@ TubeStage::advance(const DualTable* const (&lower)[N], const DualTable* const (&
 #if defined(OMBRINE_TUBE_PAIR_LANES)
 class TubeStage::PairLanes {
 public:
-  PairLanes(TubeStage& a, TubeStage& b)
+  [[gnu::always_inline]] PairLanes(TubeStage& a, TubeStage& b)
       : stages{&a, &b}, lower{&a.lowerTable, &b.lowerTable}, upper{&a.upperTable, &b.upperTable} {
     load();
   }
@@ -692,7 +695,7 @@ public:
 
   // Takes both stages' states (again) into the lanes, after a store() that let other code run
   // them; the constants are reread too.
-  void load() {
+  [[gnu::always_inline]] void load() {
     loadLanes<2>(stages, state, constants);
     steps = tube_lanes::Pair{static_cast<double>(stages[0]->stepCount),
                              static_cast<double>(stages[1]->stepCount)};
@@ -705,7 +708,7 @@ public:
   }
 
   // Writes the lanes back to the two stages, the last sample's step counts included.
-  void store() { storeLanes<2>(stages, state, steps); }
+  [[gnu::always_inline]] void store() { storeLanes<2>(stages, state, steps); }
 
 private:
   TubeStage* const stages[2];

@@ -1,0 +1,22 @@
+// The stereo block loop built with AVX2 and FMA (compiled with -mavx2 -mfma; see StereoBlock.h).
+#include "core/StereoBlock.h"
+
+#if !defined(__AVX2__) || !defined(__FMA__)
+#error "this file is built with AVX2 and FMA enabled"
+#endif
+
+namespace stereo_block {
+
+void runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
+             const std::atomic<double>& inputGain, const std::atomic<double>& outputGain,
+             const float* inL, const float* inR, float* outL, float* outR, std::int32_t n) {
+  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
+}
+
+void runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
+             const std::atomic<double>& inputGain, const std::atomic<double>& outputGain,
+             const double* inL, const double* inR, double* outL, double* outR, std::int32_t n) {
+  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
+}
+
+} // namespace stereo_block
