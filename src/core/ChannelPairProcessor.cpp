@@ -22,31 +22,53 @@ static_assert(kLoFreq - kHiBoost + 1 == ORVELFilterSmoothed::kNumControls);
 
 } // namespace
 
+bool stereo_block::available(Build build) {
+  switch (build) {
+  case Build::kBaseline: return true;
 #if defined(OMBRINE_WIDE_VECTORS)
-bool stereo_block::wideAvailable() {
-  // Both features as the processor and the operating system report them (AVX needs the OS to
-  // save the wide registers; the run-time library checks that too).
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-}
-#else
-// Built without the wide loop (another architecture or the Windows module): never in use.
-bool stereo_block::wideAvailable() { return false; }
-void stereo_block::runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-                           const std::atomic<double>& inputGain,
-                           const std::atomic<double>& outputGain, const float* inL,
-                           const float* inR, float* outL, float* outR, std::int32_t n) {
-  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
-}
-void stereo_block::runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-                           const std::atomic<double>& inputGain,
-                           const std::atomic<double>& outputGain, const double* inL,
-                           const double* inR, double* outL, double* outR, std::int32_t n) {
-  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
-}
+  // The features as the processor and the operating system report them (the wide registers
+  // need the system to save them; the run-time library checks that too).
+  case Build::kAvx2:
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  case Build::kAvx512:
+    return available(Build::kAvx2) && __builtin_cpu_supports("avx512f") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+           __builtin_cpu_supports("avx512bw");
 #endif
+  default: return false; // not in this module (another architecture, or the Windows module)
+  }
+}
 
-ChannelPairProcessor::ChannelPairProcessor() : wide(stereo_block::wideAvailable()) {
+namespace {
+
+stereo_block::Build bestStereoBuild() {
+  using stereo_block::Build;
+  for (Build b : {Build::kAvx512, Build::kAvx2})
+    if (stereo_block::available(b)) return b;
+  return Build::kBaseline;
+}
+
+template <typename Sample>
+void runStereo(stereo_block::Build build, HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
+               const std::atomic<double>& inputGain, const std::atomic<double>& outputGain,
+               const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, std::int32_t n) {
+  using stereo_block::Build;
+#if defined(OMBRINE_WIDE_VECTORS)
+  if (build == Build::kAvx512)
+    return stereo_block::runBuilt<Build::kAvx512>(left, right, inputGain, outputGain, inL, inR,
+                                                  outL, outR, n);
+  if (build == Build::kAvx2)
+    return stereo_block::runBuilt<Build::kAvx2>(left, right, inputGain, outputGain, inL, inR, outL,
+                                                outR, n);
+#endif
+  (void)build;
+  stereo_block::run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
+}
+
+} // namespace
+
+ChannelPairProcessor::ChannelPairProcessor() : build(bestStereoBuild()) {
   leftCore = std::make_unique<ORVEL>(kDefaultSampleRate);
   rightCore = std::make_unique<ORVEL>(kDefaultSampleRate);
   leftOversampler = std::make_unique<HBOversampler<ORVEL>>(leftCore.get(), kDefaultSampleRate);
@@ -155,10 +177,7 @@ void ChannelPairProcessor::processBlock(const Sample* inL, const Sample* inR, Sa
   if (stereo && stereo_block::Chains::fits(left, right)) {
     // Both channels side by side through the whole chain: the baseline build gives the same
     // bits as the frame-by-frame loop below, in fewer instructions.
-    if (wide)
-      stereo_block::runWide(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
-    else
-      stereo_block::run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
+    runStereo(build, left, right, inputGain, outputGain, inL, inR, outL, outR, n);
   } else if (stereo) {
     for (std::int32_t i = 0; i < n; ++i) {
       // Both inputs of a frame are read before either output is written, so in-place buffers
@@ -188,9 +207,10 @@ void ChannelPairProcessor::processBlock(const Sample* inL, const Sample* inR, Sa
   recoverIfNeeded(static_cast<double>(outL[n - 1]), static_cast<double>(outR[n - 1]));
 }
 
-bool ChannelPairProcessor::useWideVectors(bool on) {
-  wide = on && stereo_block::wideAvailable();
-  return wide;
+bool ChannelPairProcessor::useStereoBuild(stereo_block::Build wanted) {
+  if (!stereo_block::available(wanted)) return false;
+  build = wanted;
+  return true;
 }
 
 void ChannelPairProcessor::process(const float* inL, const float* inR, float* outL, float* outR,

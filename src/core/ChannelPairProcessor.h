@@ -10,6 +10,7 @@
 #pragma once
 
 #include "core/ParameterIndices.h"
+#include "core/StereoBlock.h"
 #include "dsp/tube/HBOversampler.h"
 #include "dsp/tube/ORVEL.h"
 
@@ -53,12 +54,11 @@ public:
   void process(const double* inL, const double* inR, double* outL, double* outR,
                std::int32_t frames);
 
-  // The stereo loop's build for processors with AVX2 and FMA: in use from construction where the
-  // processor has them. Its output differs from the baseline build's by rounding only. Off, or
-  // on where available; returns whether it is in use. Call while no block is running (tests and
-  // measurements).
-  bool useWideVectors(bool on);
-  bool usesWideVectors() const { return wide; }
+  // The stereo loop's builds (core/StereoBlock.h): from construction the best one the processor
+  // has; their outputs differ by rounding only. Selects `wanted` where it is available and
+  // returns whether it did. Call while no block is running (tests and measurements).
+  bool useStereoBuild(stereo_block::Build wanted);
+  stereo_block::Build stereoBuild() const { return build; }
 
   // Read-outs for tests.
   double getInputGain() const { return inputGain.load(std::memory_order_relaxed); }
@@ -87,5 +87,5 @@ private:
   std::atomic<double> inputGain{1.0};
   std::atomic<double> outputGain{1.0};
   std::array<std::atomic<float>, kNumParams> values{};
-  bool wide = false; // the stereo loop's wide build
+  stereo_block::Build build; // of the stereo loop
 };

@@ -1,15 +1,17 @@
 // The stereo block loop of the channel pair: both channels side by side through the whole chain,
-// their states held in vector lanes for the block. It is built twice: for every x86-64
-// processor (SSE2), and with AVX2 and FMA for the processors that have them, chosen when the
-// processor is constructed (see ChannelPairProcessor::useWideVectors).
+// their states held in vector lanes for the block. It is built for every x86-64 processor
+// (SSE2), and again for processors with AVX2 and FMA, and with AVX-512 as well (its 32 vector
+// registers hold the solver's state without spilling); the best one the processor has is chosen
+// when the channel pair is constructed (ChannelPairProcessor::useStereoBuild).
 //
-// The wide build lets the compiler fuse multiplications and additions in the half-band stages
+// The wide builds let the compiler fuse multiplications and additions in the half-band stages
 // and the tube solve; the equalizer's lattice keeps separate roundings (LatticeLadder::separate),
-// so the equalizer computes the same bits on every processor. The two builds differ by rounding
+// so the equalizer computes the same bits on every processor. The builds differ by rounding
 // only: far below 1e-9 of the signal's peak.
 //
-// Everything the loop calls is inlined into it, so the wide translation unit defines no
-// function another one could share: a processor without AVX2 never runs a line of it.
+// Everything the loop calls is inlined into it, so a wide build's translation unit defines no
+// function another one could share: a processor without its instructions never runs a line of
+// it.
 #pragma once
 
 #include "dsp/tube/ChannelLanes.h"
@@ -29,11 +31,10 @@ using Chains = HBOversampler<ORVEL>::PairLanes<Lanes>;
 // tube solves, so that it runs while the previous frame's solves wait on their own latency.
 // Frame i + 1's inputs are read before frame i's outputs are written: in-place buffers work.
 template <typename Sample>
-[[gnu::always_inline]] inline void run(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-                                       const std::atomic<double>& inputGain,
-                                       const std::atomic<double>& outputGain, const Sample* inL,
-                                       const Sample* inR, Sample* outL, Sample* outR,
-                                       std::int32_t n) {
+[[gnu::always_inline]] inline void
+run(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right, const std::atomic<double>& inputGain,
+    const std::atomic<double>& outputGain, const Sample* inL, const Sample* inR, Sample* outL,
+    Sample* outR, std::int32_t n) {
   Chains chains(left, right);
   const auto input = [&](std::int32_t i) {
     return Lanes{static_cast<double>(inL[i]), static_cast<double>(inR[i])} *
@@ -50,16 +51,16 @@ template <typename Sample>
   chains.store();
 }
 
-// True when this build has the wide loop and the processor (and its operating system) can run
-// it.
-bool wideAvailable();
+enum class Build { kBaseline, kAvx2, kAvx512 };
 
-// run(), from the wide build; only to be called when wideAvailable().
-void runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-             const std::atomic<double>& inputGain, const std::atomic<double>& outputGain,
-             const float* inL, const float* inR, float* outL, float* outR, std::int32_t n);
-void runWide(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-             const std::atomic<double>& inputGain, const std::atomic<double>& outputGain,
-             const double* inL, const double* inR, double* outL, double* outR, std::int32_t n);
+// True when the module has the build and the processor (and its operating system) can run it.
+bool available(Build build);
+
+// run() from a wide build, each defined in that build's own file; only to be called where
+// available().
+template <Build B, typename Sample>
+void runBuilt(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
+              const std::atomic<double>& inputGain, const std::atomic<double>& outputGain,
+              const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, std::int32_t n);
 
 } // namespace stereo_block

@@ -1,9 +1,9 @@
 // Audio through the module: chains, modes, precisions, responses and recovery.
+#include "module/Measure.h"
+
 #include <cmath>
 #include <limits>
 #include <random>
-
-#include "module/Measure.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ std::vector<double> noise(std::size_t n, double peak, unsigned seed) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> d(-peak, peak);
   std::vector<double> v(n);
-  for (auto& x : v) x = d(rng);
+  for (auto& x : v)
+    x = d(rng);
   return v;
 }
 
@@ -31,7 +32,8 @@ TEST_F(ModuleTest, StereoChannelsAreIndependent) {
   bothOff(*plugin);
   StereoBlock<float> block(1024);
   const auto left = noise(1024, 0.5, 1);
-  for (int i = 0; i < 1024; ++i) block.in[0][i] = static_cast<float>(left[i]);
+  for (int i = 0; i < 1024; ++i)
+    block.in[0][i] = static_cast<float>(left[i]);
   plugin->process(block.inputs(), block.outputs(), 1024);
   double energy = 0;
   for (int i = 0; i < 1024; ++i) {
@@ -49,14 +51,16 @@ TEST(ModuleMono, LeftInputOnlyAndRightChainUntouched) {
   a.in[0] = noise(512, 0.3, 2);
   a.in[1] = noise(512, 0.3, 3);
   mono.processDouble(a.inputs(), a.outputs(), 512);
-  for (int i = 0; i < 512; ++i) ASSERT_EQ(a.out[0][i], a.out[1][i]);
+  for (int i = 0; i < 512; ++i)
+    ASSERT_EQ(a.out[0][i], a.out[1][i]);
 
   // Same left input in stereo on a fresh instance: same left output, up to the rounding of the
   // stereo loop's wide build where the processor has one.
   b.in[0] = a.in[0];
   b.in[1] = noise(512, 0.3, 99);
   fresh.processDouble(b.inputs(), b.outputs(), 512);
-  for (int i = 0; i < 512; ++i) ASSERT_NEAR(a.out[0][i], b.out[0][i], 1e-12) << i;
+  for (int i = 0; i < 512; ++i)
+    ASSERT_NEAR(a.out[0][i], b.out[0][i], 1e-12) << i;
 
   // Back to stereo: the right chain starts where it was, i.e. fresh.
   vsthost::Plugin reference(builtModule());
@@ -65,7 +69,8 @@ TEST(ModuleMono, LeftInputOnlyAndRightChainUntouched) {
   b.in[1] = a.in[1];
   mono.processDouble(a.inputs(), a.outputs(), 512);
   reference.processDouble(b.inputs(), b.outputs(), 512);
-  for (int i = 0; i < 512; ++i) ASSERT_EQ(a.out[1][i], b.out[1][i]);
+  for (int i = 0; i < 512; ++i)
+    ASSERT_EQ(a.out[1][i], b.out[1][i]);
 }
 
 TEST(ModuleBlocks, InPlaceEqualsSeparateBuffers) {
@@ -101,7 +106,8 @@ TEST(ModuleBlocks, FloatAndDoubleDifferOnlyByNarrowing) {
     f.process(fb.inputs(), fb.outputs(), 333);
     d.processDouble(db.inputs(), db.outputs(), 333);
     for (int c = 0; c < 2; ++c)
-      for (int i = 0; i < 333; ++i) ASSERT_EQ(fb.out[c][i], static_cast<float>(db.out[c][i]));
+      for (int i = 0; i < 333; ++i)
+        ASSERT_EQ(fb.out[c][i], static_cast<float>(db.out[c][i]));
   }
 }
 
@@ -133,7 +139,7 @@ struct ShapeCase {
   const char* what;
   std::vector<std::pair<VstInt32, float>> settings;
   double frequency;
-  double networkDb;  // the network's own response at that frequency
+  double networkDb; // the network's own response at that frequency
   double tolerance;
 };
 
@@ -145,15 +151,15 @@ TEST_P(ModuleShapes, ResponseAtHostRate) {
   const ShapeCase& c = GetParam();
   plugin->setSampleRate(44100.0f);
   equalizerOnly(*plugin);
-  for (const auto& [index, value] : c.settings) plugin->setParameter(index, value);
+  for (const auto& [index, value] : c.settings)
+    plugin->setParameter(index, value);
   EXPECT_NEAR(gainDb(*plugin, c.frequency, 44100.0), c.networkDb + kMakeUpDb, c.tolerance)
       << c.what << " at " << c.frequency << " Hz";
 }
 
 const std::vector<std::pair<VstInt32, float>> kLoBoost = {{kLoBoostIndex, 1.0f},
                                                           {kLoFreqIndex, 0.5f}};
-const std::vector<std::pair<VstInt32, float>> kLoCut = {{kLoCutIndex, 1.0f},
-                                                        {kLoFreqIndex, 0.5f}};
+const std::vector<std::pair<VstInt32, float>> kLoCut = {{kLoCutIndex, 1.0f}, {kLoFreqIndex, 0.5f}};
 const std::vector<std::pair<VstInt32, float>> kHiBoostSharp = {
     {kHiBoostIndex, 1.0f}, {kHiBoostFreqIndex, 0.6f}, {kHiFreqQIndex, 0.0f}};
 const std::vector<std::pair<VstInt32, float>> kHiBoostBroad = {
@@ -181,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ModuleTest, ShapesGoTheRightWay) {
   plugin->setSampleRate(48000.0f);
   equalizerOnly(*plugin);
-  plugin->setParameter(kLoFreqIndex, 0.5f);  // 60 Hz
+  plugin->setParameter(kLoFreqIndex, 0.5f); // 60 Hz
   const double flat100 = gainDb(*plugin, 100.0, 48000.0);
   const double flat10k = gainDb(*plugin, 10000.0, 48000.0);
   plugin->setParameter(kLoBoostIndex, 1.0f);
@@ -207,7 +213,8 @@ TEST_P(ModuleRecovery, BackToSilenceWithinTwoBlocks) {
   StereoBlock<double> block(256);
   block.in[0] = noise(256, 0.5, 7);
   block.in[1] = noise(256, 0.5, 8);
-  for (int k = 0; k < 20; ++k) plugin->processDouble(block.inputs(), block.outputs(), 256);
+  for (int k = 0; k < 20; ++k)
+    plugin->processDouble(block.inputs(), block.outputs(), 256);
   block.in[0][100] = bad;
   block.in[1][30] = bad;
   plugin->processDouble(block.inputs(), block.outputs(), 256);
@@ -216,7 +223,8 @@ TEST_P(ModuleRecovery, BackToSilenceWithinTwoBlocks) {
   plugin->processDouble(block.inputs(), block.outputs(), 256);
   plugin->processDouble(block.inputs(), block.outputs(), 256);
   for (int c = 0; c < 2; ++c)
-    for (double y : block.out[c]) ASSERT_LT(std::fabs(y), 1e-6) << "input " << bad;
+    for (double y : block.out[c])
+      ASSERT_LT(std::fabs(y), 1e-6) << "input " << bad;
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInput, ModuleRecovery,
@@ -260,7 +268,8 @@ TEST_F(ModuleTest, HugeFiniteInputStaysFiniteAndSettles) {
     for (int k = 0; k < 4; ++k) {
       plugin->process(block.inputs(), block.outputs(), 512);
       for (int c = 0; c < 2; ++c)
-        for (float y : block.out[c]) ASSERT_TRUE(std::isfinite(y));
+        for (float y : block.out[c])
+          ASSERT_TRUE(std::isfinite(y));
     }
   }
 }
@@ -274,7 +283,8 @@ TEST_P(ModuleRates, FiniteOutputAtEveryRate) {
   plugin->setParameter(kLoBoostIndex, 0.7f);
   StereoBlock<float> block(512);
   const auto n = noise(512, 0.9, 11);
-  for (int i = 0; i < 512; ++i) block.in[0][i] = block.in[1][i] = static_cast<float>(n[i]);
+  for (int i = 0; i < 512; ++i)
+    block.in[0][i] = block.in[1][i] = static_cast<float>(n[i]);
   double energy = 0;
   for (int k = 0; k < 40; ++k) {
     plugin->process(block.inputs(), block.outputs(), 512);
@@ -288,9 +298,8 @@ TEST_P(ModuleRates, FiniteOutputAtEveryRate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(HostRates, ModuleRates,
-                         testing::Values(8000.0f, 22050.0f, 44100.0f, 192000.0f, 384000.0f,
-                                         1.0f, 0.0f, -48000.0f,
-                                         std::numeric_limits<float>::quiet_NaN(),
+                         testing::Values(8000.0f, 22050.0f, 44100.0f, 192000.0f, 384000.0f, 1.0f,
+                                         0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(),
                                          std::numeric_limits<float>::infinity(), 1e9f));
 
 // A fresh instance that is given its settings before the first block (a host
@@ -300,16 +309,21 @@ class ModuleFirstBlock : public testing::TestWithParam<float> {};
 
 TEST_P(ModuleFirstBlock, NoBurstBeforeTheFirstBlock) {
   const float rate = GetParam();
-  const std::vector<std::vector<std::pair<VstInt32, float>>> sessions = {
-      {},  // Init as constructed
-      {{kHiBoostIndex, 0.8f}, {kHiCutIndex, 0.6f}, {kHiBoostFreqIndex, 0.9f},
-       {kHiCutFreqIndex, 0.2f}, {kHiFreqQIndex, 0.1f}, {kLoBoostIndex, 0.7f},
-       {kLoCutIndex, 0.5f}, {kLoFreqIndex, 0.6f}}};
+  const std::vector<std::vector<std::pair<VstInt32, float>>> sessions = {{}, // Init as constructed
+                                                                         {{kHiBoostIndex, 0.8f},
+                                                                          {kHiCutIndex, 0.6f},
+                                                                          {kHiBoostFreqIndex, 0.9f},
+                                                                          {kHiCutFreqIndex, 0.2f},
+                                                                          {kHiFreqQIndex, 0.1f},
+                                                                          {kLoBoostIndex, 0.7f},
+                                                                          {kLoCutIndex, 0.5f},
+                                                                          {kLoFreqIndex, 0.6f}}};
   for (const auto& session : sessions) {
     vsthost::Plugin plugin(builtModule());
     plugin.setSampleRate(rate);
     plugin.setParameter(kTubeBufferIndex, 0.0f);
-    for (const auto& [index, value] : session) plugin.setParameter(index, value);
+    for (const auto& [index, value] : session)
+      plugin.setParameter(index, value);
     const std::size_t window = static_cast<std::size_t>(0.05 * rate);
     const auto in = noise(window * 20, 0.1, 31);
     StereoBlock<double> block(512);
@@ -320,12 +334,14 @@ TEST_P(ModuleFirstBlock, NoBurstBeforeTheFirstBlock) {
       plugin.processDouble(block.inputs(), block.outputs(), 512);
       for (double y : block.out[0]) {
         ASSERT_TRUE(std::isfinite(y));
-        if (pos < window) firstPeak = std::max(firstPeak, std::fabs(y));
-        else if (pos >= window * 10) settledPeak = std::max(settledPeak, std::fabs(y));
+        if (pos < window)
+          firstPeak = std::max(firstPeak, std::fabs(y));
+        else if (pos >= window * 10)
+          settledPeak = std::max(settledPeak, std::fabs(y));
       }
     }
-    EXPECT_LE(firstPeak, settledPeak * 1.05) << "host rate " << rate << ", "
-                                              << session.size() << " values restored";
+    EXPECT_LE(firstPeak, settledPeak * 1.05)
+        << "host rate " << rate << ", " << session.size() << " values restored";
   }
 }
 

@@ -107,7 +107,8 @@ public:
       return a.factor == 2 && b.factor == 2;
     }
 
-    [[gnu::always_inline]] PairLanes(HBOversampler& a, HBOversampler& b) : a(a), b(b), core(*a.processor, *b.processor) {
+    [[gnu::always_inline]] PairLanes(HBOversampler& a, HBOversampler& b)
+        : a(a), b(b), core(*a.processor, *b.processor) {
       up.load(a.upStages[0], b.upStages[0]);
       down.load(a.downStages[0], b.downStages[0]);
     }

@@ -166,7 +166,7 @@ private:
     // for the rounding to become an address. The values are the same bits either way.
     // (No member initialisers: the solver's lane state stays trivially constructible.)
     struct Recent {
-      uint64_t bits;  // the rounded offset, as evaluate() computes it
+      uint64_t bits; // the rounded offset, as evaluate() computes it
       uint64_t index;
       double base; // the interval's nearest integer
     };
@@ -174,10 +174,10 @@ private:
 
     // evaluateNear() on one table per lane.
     template <int N>
-    [[gnu::always_inline]] static void evaluateLanes(const DualTable* const (&tables)[N],
-                              typename tube_lanes::Lanes<N>::V biased,
-                              typename tube_lanes::Lanes<N>::V& value1,
-                              typename tube_lanes::Lanes<N>::V& value2, Recent (&recent)[2]);
+    [[gnu::always_inline]] static void
+    evaluateLanes(const DualTable* const (&tables)[N], typename tube_lanes::Lanes<N>::V biased,
+                  typename tube_lanes::Lanes<N>::V& value1,
+                  typename tube_lanes::Lanes<N>::V& value2, Recent (&recent)[2]);
 
     [[gnu::always_inline]] static tube_lanes::Pair cubic(const DualInterval& k, double local) {
       const tube_lanes::Pair u = {local, local};
@@ -229,7 +229,7 @@ private:
     V tp, up, vp, rp; // and of the one before
     V hb, hc;         // capacitor history currents
     V lastInput, lastInputChange, upperSensitivity, lowerSensitivity; // for the starting guess
-    DualTable::Recent lowerRecent[2], upperRecent[2]; // per lane
+    DualTable::Recent lowerRecent[2], upperRecent[2];                 // per lane
   };
   // What a solve reads that only changes with the rate.
   template <class V> struct SolverConstants {
@@ -241,13 +241,14 @@ private:
   template <int N>
   [[gnu::always_inline]] static void solve(TubeStage* const (&stage)[N], const double (&input)[N]);
   template <int N>
-  [[gnu::always_inline]] static void loadLanes(TubeStage* const (&stage)[N],
-                        SolverState<typename tube_lanes::Lanes<N>::V>& state,
-                        SolverConstants<typename tube_lanes::Lanes<N>::V>& constants);
+  [[gnu::always_inline]] static void
+  loadLanes(TubeStage* const (&stage)[N], SolverState<typename tube_lanes::Lanes<N>::V>& state,
+            SolverConstants<typename tube_lanes::Lanes<N>::V>& constants);
   template <int N>
-  [[gnu::always_inline]] static void storeLanes(TubeStage* const (&stage)[N],
-                         const SolverState<typename tube_lanes::Lanes<N>::V>& state,
-                         typename tube_lanes::Lanes<N>::Count steps);
+  [[gnu::always_inline]] static void
+  storeLanes(TubeStage* const (&stage)[N],
+             const SolverState<typename tube_lanes::Lanes<N>::V>& state,
+             typename tube_lanes::Lanes<N>::Count steps);
   // One sample's Newton solve on state held in lanes; returns the steps taken per lane.
   template <int N>
   [[gnu::always_inline]] static typename tube_lanes::Lanes<N>::Count
@@ -283,8 +284,8 @@ private:
   // Jacobian; zero until the first solve, which so starts from the plain extrapolation).
   double lastInput = 0.0;
   double lastInputChange = 0.0;
-  double upperDriveSensitivity = 0.0; // dw2/dx
-  double lowerDriveSensitivity = 0.0; // dw1/dx, the grid's own volt not counted
+  double upperDriveSensitivity = 0.0;                   // dw2/dx
+  double lowerDriveSensitivity = 0.0;                   // dw1/dx, the grid's own volt not counted
   DualTable::Recent lowerRecent = DualTable::kNoRecent; // the intervals of the last lookups
   DualTable::Recent upperRecent = DualTable::kNoRecent;
 
