@@ -63,4 +63,17 @@ void runBuilt(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
               const std::atomic<double>& inputGain, const std::atomic<double>& outputGain,
               const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, std::int32_t n);
 
+// The definitions of runBuilt<B> for both sample types, for a wide build's own file.
+#define OMBRINE_STEREO_BLOCK_ENTRY(B, Sample)                                                      \
+  template <>                                                                                      \
+  void runBuilt<B, Sample>(HBOversampler<ORVEL> & left, HBOversampler<ORVEL> & right,              \
+                           const std::atomic<double>& inputGain,                                   \
+                           const std::atomic<double>& outputGain, const Sample* inL,               \
+                           const Sample* inR, Sample* outL, Sample* outR, std::int32_t n) {        \
+    run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);                              \
+  }
+#define OMBRINE_STEREO_BLOCK_ENTRIES(B)                                                            \
+  OMBRINE_STEREO_BLOCK_ENTRY(B, float)                                                             \
+  OMBRINE_STEREO_BLOCK_ENTRY(B, double)
+
 } // namespace stereo_block

@@ -6,21 +6,5 @@
 #endif
 
 namespace stereo_block {
-
-template <>
-void runBuilt<Build::kAvx2, float>(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-                                   const std::atomic<double>& inputGain,
-                                   const std::atomic<double>& outputGain, const float* inL,
-                                   const float* inR, float* outL, float* outR, std::int32_t n) {
-  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
-}
-
-template <>
-void runBuilt<Build::kAvx2, double>(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-                                    const std::atomic<double>& inputGain,
-                                    const std::atomic<double>& outputGain, const double* inL,
-                                    const double* inR, double* outL, double* outR, std::int32_t n) {
-  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
-}
-
+OMBRINE_STEREO_BLOCK_ENTRIES(Build::kAvx2)
 } // namespace stereo_block

@@ -1,5 +1,5 @@
 // The stereo block loop built with AVX-512 (F, VL, DQ, BW) and FMA, 128-bit vectors only (see
-// StereoBlock.h): the same code as the AVX2 build with 32 vector registers to keep it in.
+// StereoBlock.h): the same code as the AVX2 build, with 32 vector registers to keep it in.
 #include "core/StereoBlock.h"
 
 #if !defined(__AVX512VL__) || !defined(__FMA__)
@@ -7,22 +7,5 @@
 #endif
 
 namespace stereo_block {
-
-template <>
-void runBuilt<Build::kAvx512, float>(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-                                     const std::atomic<double>& inputGain,
-                                     const std::atomic<double>& outputGain, const float* inL,
-                                     const float* inR, float* outL, float* outR, std::int32_t n) {
-  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
-}
-
-template <>
-void runBuilt<Build::kAvx512, double>(HBOversampler<ORVEL>& left, HBOversampler<ORVEL>& right,
-                                      const std::atomic<double>& inputGain,
-                                      const std::atomic<double>& outputGain, const double* inL,
-                                      const double* inR, double* outL, double* outR,
-                                      std::int32_t n) {
-  run(left, right, inputGain, outputGain, inL, inR, outL, outR, n);
-}
-
+OMBRINE_STEREO_BLOCK_ENTRIES(Build::kAvx512)
 } // namespace stereo_block
