@@ -1,6 +1,7 @@
 // ombrine-curves: loads a VST 2.4 module by path, measures it with steady sines and draws what it
 // measured: the magnitude response of any number of settings, or the harmonics of a tone against
 // its level.
+#include "common/CommandLine.h"
 #include "curves/Measure.h"
 #include "curves/OutputFile.h"
 #include "curves/Plot.h"
@@ -70,44 +71,20 @@ struct Options {
 };
 
 std::string parseOptions(int argc, char** argv, Options& o) {
-  bool optionsDone = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
-      o.positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsDone = true;
-      continue;
-    }
-    std::string value;
-    bool hasValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const auto equals = arg.find('=');
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-        arg = arg.substr(0, equals);
-        hasValue = true;
-      }
-    }
-    auto takeValue = [&]() -> bool {
-      if (hasValue) return true;
-      if (i + 1 >= argc) return false;
-      value = argv[++i];
-      return true;
-    };
+  command_line::Reader args(argc, argv);
+  std::string arg, value;
+  while (args.nextOption(arg, o.positional)) {
+    const auto takeValue = [&] { return args.value(value); };
     if (arg == "--csv") {
       if (!takeValue() || value.empty()) return "--csv needs a file name";
       o.csv = value;
     } else if (arg == "--rate") {
       if (!takeValue()) return "--rate needs a sample rate in Hz";
-      char* end = nullptr;
-      const long rate = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || rate < kMinRate || rate > kMaxRate)
+      const auto rate = command_line::wholeNumber(value, kMinRate, kMaxRate);
+      if (!rate)
         return "sample rate must be a whole number of Hz from " + std::to_string(kMinRate) +
                " to " + std::to_string(kMaxRate) + ", not \"" + value + "\"";
-      o.rate = rate;
+      o.rate = *rate;
     } else if (arg == "--harmonics") {
       o.harmonics = true;
     } else if (arg == "-q" || arg == "--quiet") {

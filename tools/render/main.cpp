@@ -1,5 +1,6 @@
 // ombrine-render: an offline host. Loads a VST 2.4 module by path, renders an
 // audio file through it block by block and writes the result.
+#include "common/CommandLine.h"
 #include "render/Batch.h"
 #include "render/Demo.h"
 #include "render/PresetArgs.h"
@@ -236,33 +237,10 @@ struct Options {
 
 // Returns an empty string or the complaint.
 std::string parseOptions(int argc, char** argv, Options& o) {
-  bool optionsDone = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
-      o.positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsDone = true;
-      continue;
-    }
-    std::string value;
-    bool hasValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const auto equals = arg.find('=');
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-        arg = arg.substr(0, equals);
-        hasValue = true;
-      }
-    }
-    auto takeValue = [&]() -> bool {
-      if (hasValue) return true;
-      if (i + 1 >= argc) return false;
-      value = argv[++i];
-      return true;
-    };
+  command_line::Reader args(argc, argv);
+  std::string arg, value;
+  while (args.nextOption(arg, o.positional)) {
+    const auto takeValue = [&] { return args.value(value); };
     if (arg == "-s" || arg == "--set") {
       if (!takeValue()) return arg + " needs NAME=VALUE";
       o.sets.push_back(value);
@@ -271,12 +249,11 @@ std::string parseOptions(int argc, char** argv, Options& o) {
       o.ramps.push_back(value);
     } else if (arg == "-b" || arg == "--block") {
       if (!takeValue()) return arg + " needs a number of frames";
-      char* end = nullptr;
-      const long n = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || n < 1 || n > render::kMaxBlockSize)
+      const auto n = command_line::wholeNumber(value, 1, render::kMaxBlockSize);
+      if (!n)
         return "block size must be a whole number from 1 to " +
                std::to_string(render::kMaxBlockSize) + ", not \"" + value + "\"";
-      o.blockSize = static_cast<int>(n);
+      o.blockSize = static_cast<int>(*n);
     } else if (arg == "-p" || arg == "--preset") {
       if (!takeValue() || value.empty()) return arg + " needs a preset's name or a .fxp file";
       o.preset = value;
@@ -292,11 +269,9 @@ std::string parseOptions(int argc, char** argv, Options& o) {
       o.outDir = value;
     } else if (arg == "-j" || arg == "--jobs") {
       if (!takeValue()) return arg + " needs a number";
-      char* end = nullptr;
-      const long n = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || n < 1 || n > 64)
-        return "jobs must be a whole number from 1 to 64, not \"" + value + "\"";
-      o.jobs = static_cast<int>(n);
+      const auto n = command_line::wholeNumber(value, 1, 64);
+      if (!n) return "jobs must be a whole number from 1 to 64, not \"" + value + "\"";
+      o.jobs = static_cast<int>(*n);
     } else if (arg == "-d" || arg == "--double") {
       o.doublePrecision = true;
     } else if (arg == "-l" || arg == "--list") {
